@@ -1,0 +1,20 @@
+// The whole automation runtime in one include.
+#pragma once
+
+#include "vex/com/base64.h"
+#include "vex/com/bstr.h"
+#include "vex/com/class_registry.h"
+#include "vex/com/com_ptr.h"
+#include "vex/com/connection_point.h"
+#include "vex/com/dispatch.h"
+#include "vex/com/enum_variant.h"
+#include "vex/com/error_info.h"
+#include "vex/com/guid.h"
+#include "vex/com/hresult.h"
+#include "vex/com/numeric_text.h"
+#include "vex/com/picture.h"
+#include "vex/com/property_bag.h"
+#include "vex/com/safearray.h"
+#include "vex/com/string_table.h"
+#include "vex/com/unknown.h"
+#include "vex/com/variant.h"

@@ -1,0 +1,84 @@
+// Persistence through property bags: an object saves its settings as named
+// variants into a bag its host provides and reads them back later.
+//
+// Bags here: MemoryPropertyBag (a map in memory) and FilePropertyBag (a JSON
+// file). Both keep each value's variant type: VT_BOOL, VT_I2, VT_I4, VT_R8,
+// VT_BSTR (a null string stays apart from an empty one), VT_EMPTY and byte
+// arrays (VT_ARRAY | VT_UI1). Reading a key that is not there fails with
+// E_INVALIDARG and an error naming the key. A read into a variant that already
+// has a type converts the stored value to it; into VT_EMPTY it gives the
+// stored type.
+#pragma once
+
+#include <map>
+#include <string>
+#include <string_view>
+
+#include "vex/com/dispatch.h"
+#include "vex/com/variant.h"
+
+namespace vex::com {
+
+struct IErrorLog : IUnknown {
+  using Base = IUnknown;
+  static constexpr IID kIid = MakeGuid("3127CA40-446E-11CE-8135-00AA004BB851");
+  virtual HRESULT AddError(const Bstr& property_name, HRESULT status, const Bstr& description) = 0;
+};
+
+struct IPropertyBag : IUnknown {
+  using Base = IUnknown;
+  static constexpr IID kIid = MakeGuid("55272A00-42CB-11CE-8135-00AA004BB851");
+  virtual HRESULT Read(const Bstr& name, Variant* value, IErrorLog* error_log) = 0;
+  virtual HRESULT Write(const Bstr& name, const Variant& value) = 0;
+};
+
+struct IPersist : IUnknown {
+  using Base = IUnknown;
+  static constexpr IID kIid = MakeGuid("0000010C-0000-0000-C000-000000000046");
+  virtual HRESULT GetClassID(CLSID* clsid) = 0;
+};
+
+struct IPersistPropertyBag : IPersist {
+  using Base = IPersist;
+  static constexpr IID kIid = MakeGuid("37D84F60-42CB-11CE-8135-00AA004BB851");
+  virtual HRESULT InitNew() = 0;
+  virtual HRESULT Load(IPropertyBag* bag, IErrorLog* error_log) = 0;
+  virtual HRESULT Save(IPropertyBag* bag, VARIANT_BOOL clear_dirty, VARIANT_BOOL save_all) = 0;
+};
+
+// The value kinds a bag keeps; DISP_E_BADVARTYPE for others.
+bool IsStorableInBag(const Variant& value);
+
+class MemoryPropertyBag : public Object<IPropertyBag> {
+ public:
+  HRESULT Read(const Bstr& name, Variant* value, IErrorLog* error_log) override;
+  HRESULT Write(const Bstr& name, const Variant& value) override;
+
+  const std::map<std::string, Variant>& Values() const { return values_; }
+  bool Contains(std::string_view name) const { return values_.count(std::string(name)) != 0; }
+  void Remove(std::string_view name) { values_.erase(std::string(name)); }
+
+ protected:
+  std::map<std::string, Variant> values_;
+};
+
+// A bag backed by a JSON file: Open reads the file (a missing file is an empty
+// bag), Commit writes it (through a temporary file and a rename, so a crash
+// leaves the old or the new file, never half of one). A file that is not
+// valid JSON of this shape fails Open with E_FAIL and a description naming
+// the file and the fault.
+class FilePropertyBag : public MemoryPropertyBag {
+ public:
+  [[nodiscard]] static HRESULT Open(const std::string& path, ComPtr<FilePropertyBag>* out);
+  [[nodiscard]] HRESULT Commit();
+  const std::string& Path() const { return path_; }
+
+  // The JSON text of the current values and its reverse, for tools and tests.
+  std::string ToJson() const;
+  [[nodiscard]] HRESULT FromJson(std::string_view text);
+
+ private:
+  std::string path_;
+};
+
+}  // namespace vex::com

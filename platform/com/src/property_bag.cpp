@@ -1,0 +1,228 @@
+#include "vex/com/property_bag.h"
+
+#include <unistd.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "vex/com/base64.h"
+#include "vex/com/error_info.h"
+#include "vex/com/numeric_text.h"
+#include "vex/com/safearray.h"
+
+namespace vex::com {
+namespace {
+
+using json = nlohmann::json;
+constexpr const char* kSource = "vexcom.PropertyBag";
+constexpr const char* kFormat = "vexcom-property-bag";
+
+constexpr VARTYPE kByteArray = VT_ARRAY | VT_UI1;
+
+json EncodeValue(const Variant& v) {
+  json entry{{"type", VarTypeName(v.vt())}};
+  switch (v.vt()) {
+    case VT_EMPTY:
+      break;
+    case VT_BOOL:
+      entry["value"] = v.BoolVal() != 0;
+      break;
+    case VT_I2:
+      entry["value"] = v.I2();
+      break;
+    case VT_I4:
+      entry["value"] = v.I4();
+      break;
+    case VT_R8:
+      // JSON has no infinities or NaN: those travel as text.
+      if (std::isfinite(v.R8()))
+        entry["value"] = v.R8();
+      else
+        entry["value"] = FormatDouble(v.R8());
+      break;
+    case VT_BSTR:
+      if (v.BstrVal().IsNull())
+        entry["value"] = nullptr;
+      else
+        entry["value"] = v.BstrVal().Str();
+      break;
+    default: {
+      auto bytes = v.Array()->Span<const std::uint8_t>();
+      entry["value"] = Base64Encode(bytes);
+      break;
+    }
+  }
+  return entry;
+}
+
+// Nothing when the entry is not one this bag writes.
+std::optional<Variant> DecodeValue(const json& entry) {
+  if (!entry.is_object() || !entry.contains("type") || !entry["type"].is_string())
+    return std::nullopt;
+  std::string type = entry["type"];
+  const json value = entry.value("value", json());
+  if (type == "VT_EMPTY") return Variant();
+  if (type == "VT_BOOL" && value.is_boolean())
+    return Variant::Bool(value.get<bool>() ? VARIANT_TRUE : VARIANT_FALSE);
+  if (type == "VT_I2" && value.is_number_integer()) {
+    auto n = value.get<std::int64_t>();
+    if (n < INT16_MIN || n > INT16_MAX) return std::nullopt;
+    return Variant(static_cast<std::int16_t>(n));
+  }
+  if (type == "VT_I4" && value.is_number_integer()) {
+    auto n = value.get<std::int64_t>();
+    if (n < INT32_MIN || n > INT32_MAX) return std::nullopt;
+    return Variant(static_cast<std::int32_t>(n));
+  }
+  if (type == "VT_R8") {
+    if (value.is_number()) return Variant(value.get<double>());
+    if (value.is_string()) {
+      std::string text = value;
+      if (text == "nan") return Variant(std::nan(""));
+      if (text == "inf") return Variant(HUGE_VAL);
+      if (text == "-inf") return Variant(-HUGE_VAL);
+    }
+    return std::nullopt;
+  }
+  if (type == "VT_BSTR") {
+    if (value.is_null()) return Variant(Bstr::Null());
+    if (value.is_string()) return Variant(value.get<std::string>());
+    return std::nullopt;
+  }
+  if (type == "VT_ARRAY|VT_UI1" && value.is_string()) {
+    auto bytes = Base64Decode(value.get<std::string>());
+    if (!bytes) return std::nullopt;
+    return Variant(SafeArray::FromBytes(*bytes));
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+bool IsStorableInBag(const Variant& value) {
+  switch (value.vt()) {
+    case VT_EMPTY:
+    case VT_BOOL:
+    case VT_I2:
+    case VT_I4:
+    case VT_R8:
+    case VT_BSTR:
+      return true;
+    default:
+      return value.vt() == kByteArray && value.Array() && value.Array()->Dims() == 1;
+  }
+}
+
+HRESULT MemoryPropertyBag::Read(const Bstr& name, Variant* value, IErrorLog* error_log) {
+  if (!value) return E_POINTER;
+  if (name.IsEmpty()) return E_INVALIDARG;
+  auto found = values_.find(name.Str());
+  if (found == values_.end()) {
+    std::string text = "The property \"" + name.Str() + "\" is not in the property bag.";
+    if (error_log) (void)error_log->AddError(name, E_INVALIDARG, Bstr(text));
+    return ReportRichError(E_INVALIDARG, text, kSource);
+  }
+  if (value->vt() == VT_EMPTY) {
+    *value = found->second;
+    return S_OK;
+  }
+  Variant converted;
+  HRESULT hr = found->second.ChangeType(value->vt(), &converted);
+  if (FAILED(hr)) {
+    std::string text = "The property \"" + name.Str() + "\" holds " +
+                       VarTypeName(found->second.vt()) + ", which does not convert to " +
+                       VarTypeName(value->vt()) + ".";
+    if (error_log) (void)error_log->AddError(name, hr, Bstr(text));
+    return ReportRichError(hr, text, kSource);
+  }
+  *value = std::move(converted);
+  return S_OK;
+}
+
+HRESULT MemoryPropertyBag::Write(const Bstr& name, const Variant& value) {
+  if (name.IsEmpty()) return E_INVALIDARG;
+  Variant stored = value.Dereferenced();
+  if (!IsStorableInBag(stored)) {
+    return ReportRichError(DISP_E_BADVARTYPE,
+                           "The property \"" + name.Str() + "\" has the type " +
+                               VarTypeName(stored.vt()) + ", which a property bag cannot keep.",
+                           kSource);
+  }
+  values_[name.Str()] = std::move(stored);
+  return S_OK;
+}
+
+HRESULT FilePropertyBag::Open(const std::string& path, ComPtr<FilePropertyBag>* out) {
+  if (!out) return E_POINTER;
+  if (path.empty()) return E_INVALIDARG;
+  auto bag = MakeObject<FilePropertyBag>();
+  bag->path_ = path;
+  std::ifstream in(path, std::ios::binary);
+  if (in) {
+    std::stringstream text;
+    text << in.rdbuf();
+    HRESULT hr = bag->FromJson(text.str());
+    if (FAILED(hr)) {
+      ErrorDetails cause = TakeErrorDetails();
+      return ReportRichError(
+          hr, "The property bag file " + path + " is corrupt: " + cause.description.Str(), kSource);
+    }
+  } else if (std::filesystem::exists(path)) {
+    return ReportRichError(E_ACCESSDENIED, "The property bag file " + path + " cannot be read.",
+                           kSource);
+  }
+  *out = std::move(bag);
+  return S_OK;
+}
+
+std::string FilePropertyBag::ToJson() const {
+  json values = json::object();
+  for (const auto& [name, value] : values_) values[name] = EncodeValue(value);
+  return json{{"format", kFormat}, {"version", 1}, {"values", values}}.dump(2) + "\n";
+}
+
+HRESULT FilePropertyBag::FromJson(std::string_view text) {
+  json parsed = json::parse(text.begin(), text.end(), nullptr, false);
+  if (parsed.is_discarded()) return ReportRichError(E_FAIL, "it is not valid JSON.", kSource);
+  if (!parsed.is_object() || parsed.value("format", "") != kFormat || !parsed.contains("values") ||
+      !parsed["values"].is_object()) {
+    return ReportRichError(
+        E_FAIL,
+        "it is not a property bag (no \"format\" of \"vexcom-property-bag\" with \"values\").",
+        kSource);
+  }
+  std::map<std::string, Variant> values;
+  for (auto& [name, entry] : parsed["values"].items()) {
+    auto value = DecodeValue(entry);
+    if (!value)
+      return ReportRichError(E_FAIL, "the value of \"" + name + "\" is malformed.", kSource);
+    values[name] = std::move(*value);
+  }
+  values_ = std::move(values);
+  return S_OK;
+}
+
+HRESULT FilePropertyBag::Commit() {
+  std::string temp = path_ + ".tmp." + std::to_string(::getpid());
+  {
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+    out << ToJson();
+    out.flush();
+    if (!out) {
+      std::error_code ec;
+      std::filesystem::remove(temp, ec);
+      return ReportRichError(E_FAIL, "Cannot write the property bag file " + path_ + ".", kSource);
+    }
+  }
+  std::error_code ec;
+  std::filesystem::rename(temp, path_, ec);
+  if (ec)
+    return ReportRichError(
+        E_FAIL, "Cannot replace the property bag file " + path_ + ": " + ec.message(), kSource);
+  return S_OK;
+}
+
+}  // namespace vex::com
