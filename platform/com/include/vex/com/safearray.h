@@ -98,17 +98,18 @@ class SafeArray {
 
 template <class T>
 std::span<T> SafeArray::Span() {
-  if constexpr (std::is_same_v<T, Bstr>) {
+  using U = std::remove_const_t<T>;
+  if constexpr (std::is_same_v<U, Bstr>) {
     return vt_ == VT_BSTR ? std::span<T>(strings_) : std::span<T>();
-  } else if constexpr (std::is_same_v<T, Variant>) {
+  } else if constexpr (std::is_same_v<U, Variant>) {
     return vt_ == VT_VARIANT || vt_ == VT_DISPATCH || vt_ == VT_UNKNOWN ? std::span<T>(variants_)
-                                                                        : std::span<T>();
+                                                                         : std::span<T>();
   } else {
-    bool fits = (std::is_same_v<T, std::uint8_t> && vt_ == VT_UI1) ||
-                (std::is_same_v<T, std::int16_t> && (vt_ == VT_I2 || vt_ == VT_BOOL)) ||
-                (std::is_same_v<T, std::int32_t> && vt_ == VT_I4) ||
-                (std::is_same_v<T, float> && vt_ == VT_R4) ||
-                (std::is_same_v<T, double> && vt_ == VT_R8);
+    bool fits = (std::is_same_v<U, std::uint8_t> && vt_ == VT_UI1) ||
+                (std::is_same_v<U, std::int16_t> && (vt_ == VT_I2 || vt_ == VT_BOOL)) ||
+                (std::is_same_v<U, std::int32_t> && vt_ == VT_I4) ||
+                (std::is_same_v<U, float> && vt_ == VT_R4) ||
+                (std::is_same_v<U, double> && vt_ == VT_R8);
     if (!fits) return {};
     return std::span<T>(reinterpret_cast<T*>(pod_.data()), count_);
   }

@@ -1,0 +1,76 @@
+// Instrument address strings.
+//
+// Accepted forms (keywords, bus names and "INSTR"/"SOCKET" are
+// case-insensitive; spaces around keywords are ignored):
+//   COMn                               serial port n = 1..4, default settings
+//   COMn::Kw=value[,Kw=value...]       Baud=<rate>, Handshake=NONE|XON_XOFF|
+//                                      DTR_DSR, Size=5..8, Parity=NONE|ODD|EVEN|
+//                                      MARK|SPACE, Stop=1|1.5|2, in any order,
+//                                      each at most once
+//   GPIBn::a::INSTR                    board n = 0..15, primary address a = 0..30
+//   TCPIP[n]::host::port::SOCKET       raw TCP socket, port 1..65535
+//   TCPIP[n]::host[::device]::INSTR    VXI-11; device "instN" or "gpibN,a"
+//                                      (default "inst0")
+// A host is a name or dotted address, or an IPv6 address in brackets
+// ("[::1]"). Every other string, USB resources included, is rejected with a
+// message that quotes the address and says what is wrong.
+//
+// A bare "COMn" means 9600 baud, 8 data bits, no parity, one stop bit and
+// XON/XOFF handshake: the settings an unconfigured port of this system has.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "vex/io/serial_settings.h"
+#include "vex/io/status.h"
+
+namespace vex::io {
+
+inline constexpr int kFirstComPort = 1;
+inline constexpr int kLastComPort = 4;
+inline constexpr int kLastGpibBoard = 15;
+inline constexpr int kLastGpibAddress = 30;
+
+struct Address {
+  enum class Kind { kSerial, kGpib, kTcpSocket, kVxi11 };
+
+  Kind kind = Kind::kSerial;
+  // COM port number for kSerial, board number for the others.
+  int board = 0;
+
+  // kSerial: the keywords given; absent ones take the SerialSettings default.
+  std::optional<int> baud;
+  std::optional<Handshake> handshake;
+  std::optional<int> data_bits;
+  std::optional<Parity> parity;
+  std::optional<StopBits> stop_bits;
+
+  // kGpib: primary address.
+  int gpib_address = 0;
+
+  // kTcpSocket / kVxi11: host as written (brackets removed for IPv6), TCP
+  // port, VXI-11 device name in lower case.
+  std::string host;
+  int port = 0;
+  std::string device;
+
+  // "ASRL", "GPIB" or "TCPIP".
+  std::string bus_type() const;
+  // The settings a serial address asks for, defaults filled in.
+  SerialSettings serial_settings() const;
+  // "COM1", "GPIB0", "TCPIP0": the port or interface part.
+  std::string interface_name() const;
+  // Canonical text: upper-case bus names, keywords in the fixed order Baud,
+  // Handshake, Size, Parity, Stop, only those that were given; "GPIB0::7::INSTR";
+  // "TCPIP0::host::5025::SOCKET"; "TCPIP0::host::inst0::INSTR".
+  std::string ToString() const;
+
+  friend bool operator==(const Address&, const Address&) = default;
+};
+
+// Parses an address string; failures are Errc::kBadAddress.
+Result<Address> ParseAddress(std::string_view text);
+
+}  // namespace vex::io

@@ -1,0 +1,44 @@
+// Raw TCP socket transport ("TCPIP0::host::port::SOCKET").
+#pragma once
+
+#include <string>
+
+#include "vex/io/transport.h"
+
+namespace vex::io {
+
+class TcpTransport final : public Transport {
+ public:
+  struct Options {
+    // SO_SNDBUF in bytes; 0 keeps the system default.
+    int send_buffer = 0;
+    // TCP_NODELAY: commands are small and each one is waited for, so Nagle's
+    // delay would only add latency.
+    bool no_delay = true;
+  };
+
+  TcpTransport(std::string host, int port);
+  TcpTransport(std::string host, int port, Options options);
+  ~TcpTransport() override;
+
+  // Resolves the host (getaddrinfo, which has no deadline of its own), then
+  // connects to each address in turn with a non-blocking connect bounded by
+  // the deadline.
+  Status Open(Deadline deadline) override;
+  void Close() override;
+  bool is_open() const override { return fd_ >= 0; }
+  Status Write(std::span<const std::uint8_t> data, Deadline deadline) override;
+  Result<ReadResult> Read(std::span<std::uint8_t> buffer, Deadline deadline) override;
+  Status DiscardInput() override;
+  std::string description() const override;
+
+  int native_handle() const { return fd_; }
+
+ private:
+  std::string host_;
+  int port_;
+  Options options_;
+  int fd_ = -1;
+};
+
+}  // namespace vex::io

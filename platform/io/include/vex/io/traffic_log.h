@@ -1,0 +1,56 @@
+// A log of every message to and from instruments, switched on by the user.
+//
+// VEX_IO_LOG=<file> appends to that file; "-" or "stderr" writes to standard
+// error; unset or empty leaves the log off. One line per message:
+//
+//   2026-12-08T01:50:12.345Z TCPIP0::127.0.0.1::5025::SOCKET > 6 "*IDN?\n"
+//   2026-12-08T01:50:12.351Z GPIB0::7::INSTR < 1000 hex 23 33 31 30 30 ... (+968)
+//
+// that is: UTC time with milliseconds, the address, ">" for a write or "<"
+// for a read, the length in bytes, then either the text in double quotes with
+// control characters, quotes and backslashes escaped (\n, \r, \t, \\, \", \xNN),
+// (cut after 256 bytes), or, for binary data, "hex" and the first 32 bytes
+// with the number of bytes
+// not shown. Data counts as binary when more than a tenth of it (or any NUL)
+// is neither printable ASCII nor \r, \n, \t. Each line is written with one
+// write() on a descriptor opened with O_APPEND, under a lock, so lines from
+// threads and processes never interleave.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace vex::io {
+
+class TrafficLog {
+ public:
+  enum class Direction { kWrite, kRead };
+
+  // Opens (creates, appends to) a log file; "-" or "stderr" is standard error.
+  // An unopenable path leaves the log disabled.
+  explicit TrafficLog(const std::string& target);
+  ~TrafficLog();
+  TrafficLog(const TrafficLog&) = delete;
+  TrafficLog& operator=(const TrafficLog&) = delete;
+
+  // The process-wide log from VEX_IO_LOG, read once; nullptr when off.
+  static TrafficLog* FromEnvironment();
+
+  bool enabled() const { return fd_ >= 0; }
+  void Record(std::string_view address, Direction direction, std::span<const std::uint8_t> data);
+
+  // The line Record writes, without the time stamp and new line (for tests
+  // and for callers that log elsewhere).
+  static std::string FormatMessage(std::string_view address, Direction direction,
+                                   std::span<const std::uint8_t> data);
+
+ private:
+  int fd_ = -1;
+  bool owns_fd_ = false;
+  std::mutex mutex_;
+};
+
+}  // namespace vex::io

@@ -1,0 +1,69 @@
+// The byte transport under every instrument connection.
+//
+// A transport moves bytes and knows nothing of messages: framing (termination
+// characters, definite-length blocks) is done once above it, by
+// MessageReader. Every call takes an absolute deadline, so that one transfer
+// made of many calls is bounded by one timeout.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "vex/io/status.h"
+
+namespace vex::io {
+
+using Clock = std::chrono::steady_clock;
+using Deadline = Clock::time_point;
+
+inline Deadline DeadlineAfter(std::chrono::milliseconds timeout) { return Clock::now() + timeout; }
+
+// Milliseconds to pass to poll() for the time left before the deadline,
+// rounded up so that a wait never ends before the deadline; 0 once it passed.
+int PollTimeoutMs(Deadline deadline);
+
+struct ReadResult {
+  std::size_t count = 0;  // bytes placed at the start of the buffer
+  bool end = false;       // the last byte of a message (message transports only)
+};
+
+class Transport {
+ public:
+  virtual ~Transport() = default;
+  Transport() = default;
+  Transport(const Transport&) = delete;
+  Transport& operator=(const Transport&) = delete;
+
+  virtual Status Open(Deadline deadline) = 0;
+  // Idempotent; a closed transport can be opened again.
+  virtual void Close() = 0;
+  virtual bool is_open() const = 0;
+
+  // Writes every byte before the deadline, or fails. A timeout after part of
+  // the data went out says how much was written.
+  virtual Status Write(std::span<const std::uint8_t> data, Deadline deadline) = 0;
+
+  // Waits until some bytes are available or the deadline passes and returns
+  // what fits into the buffer. A result with count 0 and no END is allowed
+  // (an interrupted wait); callers loop until their deadline. Fails with
+  // kTimeout when the deadline passed with nothing read and kClosed when the
+  // peer went away.
+  virtual Result<ReadResult> Read(std::span<std::uint8_t> buffer, Deadline deadline) = 0;
+
+  // True for message-oriented transports (VXI-11) whose reads mark the end of
+  // a message; stream transports (TCP socket, serial) never set END.
+  virtual bool delivers_end() const { return false; }
+
+  // Drops input that arrived and was not read (after an error, before a new
+  // command).
+  virtual Status DiscardInput() { return {}; }
+
+  // What the transport is connected to, for messages ("127.0.0.1:5025",
+  // "/dev/ttyS0").
+  virtual std::string description() const = 0;
+};
+
+}  // namespace vex::io

@@ -1,0 +1,62 @@
+#include "vex/io/session.h"
+
+#include <utility>
+
+namespace vex::io {
+namespace {
+
+std::span<const std::uint8_t> Bytes(std::string_view s) {
+  return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
+}
+
+}  // namespace
+
+Session::Session(std::unique_ptr<Transport> transport, std::string address, TrafficLog* log)
+    : transport_(std::move(transport)),
+      reader_(*transport_),
+      address_(std::move(address)),
+      log_(log) {}
+
+Status Session::Open() {
+  Status st = transport_->Open(NextDeadline());
+  if (st.ok()) (void)reader_.Discard();
+  return st;
+}
+
+Status Session::Write(std::span<const std::uint8_t> data) {
+  if (log_) log_->Record(address_, TrafficLog::Direction::kWrite, data);
+  return transport_->Write(data, NextDeadline());
+}
+
+Status Session::Write(std::string_view text) { return Write(Bytes(text)); }
+
+void Session::LogRead(std::span<const std::uint8_t> data) {
+  if (log_) log_->Record(address_, TrafficLog::Direction::kRead, data);
+}
+
+Status Session::ReadMessage(std::vector<std::uint8_t>& out) {
+  Status st = reader_.ReadMessage(out, NextDeadline());
+  if (!out.empty() || st.ok()) LogRead(out);
+  return st;
+}
+
+Status Session::ReadMessage(std::string& out) {
+  Status st = reader_.ReadMessage(out, NextDeadline());
+  if (!out.empty() || st.ok()) LogRead(Bytes(out));
+  return st;
+}
+
+Status Session::ReadBlock(std::vector<std::uint8_t>& out, MessageReader::BlockHeader header,
+                          MessageReader::BlockInfo* info) {
+  Status st = reader_.ReadBlock(out, NextDeadline(), header, info);
+  if (!out.empty() || st.ok()) LogRead(out);
+  return st;
+}
+
+Status Session::ReadBytes(std::size_t n, std::vector<std::uint8_t>& out) {
+  Status st = reader_.ReadBytes(n, out, NextDeadline());
+  if (!out.empty() || st.ok()) LogRead(out);
+  return st;
+}
+
+}  // namespace vex::io

@@ -1,0 +1,115 @@
+#include "vex/io/tcp_transport.h"
+
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <utility>
+
+#include "fd_io.h"
+
+namespace vex::io {
+
+TcpTransport::TcpTransport(std::string host, int port)
+    : TcpTransport(std::move(host), port, Options{}) {}
+
+TcpTransport::TcpTransport(std::string host, int port, Options options)
+    : host_(std::move(host)), port_(port), options_(options) {}
+
+TcpTransport::~TcpTransport() { Close(); }
+
+std::string TcpTransport::description() const {
+  bool v6 = host_.find(':') != std::string::npos;
+  return (v6 ? "[" + host_ + "]" : host_) + ":" + std::to_string(port_);
+}
+
+Status TcpTransport::Open(Deadline deadline) {
+  Close();
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = AI_NUMERICSERV | AI_ADDRCONFIG;
+  addrinfo* list = nullptr;
+  std::string service = std::to_string(port_);
+  int rc = ::getaddrinfo(host_.c_str(), service.c_str(), &hints, &list);
+  if (rc != 0) {
+    return Status(Errc::kIoError,
+                  "cannot resolve host \"" + host_ + "\": " + ::gai_strerror(rc));
+  }
+  Status last(Errc::kIoError, "no address for " + description());
+  for (addrinfo* ai = list; ai; ai = ai->ai_next) {
+    int fd = ::socket(ai->ai_family, ai->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
+                      ai->ai_protocol);
+    if (fd < 0) {
+      last = Status::FromErrno("socket for " + description(), errno);
+      continue;
+    }
+    if (options_.send_buffer > 0)
+      ::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &options_.send_buffer, sizeof options_.send_buffer);
+    int one = options_.no_delay ? 1 : 0;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    int c;
+    do {
+      c = ::connect(fd, ai->ai_addr, ai->ai_addrlen);
+    } while (c < 0 && errno == EINTR);
+    if (c < 0 && errno != EINPROGRESS) {
+      last = Status::FromErrno("connect to " + description(), errno);
+      ::close(fd);
+      continue;
+    }
+    if (c < 0) {
+      short rev = 0;
+      Status st = detail::WaitFd(fd, POLLOUT, deadline, "connect to " + description(), &rev);
+      if (!st.ok()) {
+        ::close(fd);
+        last = st;
+        if (st.code() == Errc::kTimeout) break;
+        continue;
+      }
+      int err = 0;
+      socklen_t len = sizeof err;
+      ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len);
+      if (err != 0) {
+        last = Status::FromErrno("connect to " + description(), err);
+        ::close(fd);
+        continue;
+      }
+    }
+    fd_ = fd;
+    ::freeaddrinfo(list);
+    return {};
+  }
+  ::freeaddrinfo(list);
+  return last;
+}
+
+void TcpTransport::Close() {
+  if (fd_ >= 0) {
+    ::close(fd_);
+    fd_ = -1;
+  }
+}
+
+Status TcpTransport::Write(std::span<const std::uint8_t> data, Deadline deadline) {
+  if (fd_ < 0) return Status(Errc::kNotOpen, description() + " is not open");
+  return detail::WriteAll(fd_, detail::FdKind::kSocket, data, deadline, description());
+}
+
+Result<ReadResult> TcpTransport::Read(std::span<std::uint8_t> buffer, Deadline deadline) {
+  if (fd_ < 0) return Status(Errc::kNotOpen, description() + " is not open");
+  if (buffer.empty()) return ReadResult{};
+  return detail::ReadSome(fd_, detail::FdKind::kSocket, buffer, deadline, description());
+}
+
+Status TcpTransport::DiscardInput() {
+  if (fd_ < 0) return Status(Errc::kNotOpen, description() + " is not open");
+  detail::DrainInput(fd_, detail::FdKind::kSocket);
+  return {};
+}
+
+}  // namespace vex::io
