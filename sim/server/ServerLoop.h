@@ -1,0 +1,39 @@
+// The simulator's event loop: a TCP listener, a pty, and their connections.
+#pragma once
+
+#include <csignal>
+#include <memory>
+#include <vector>
+
+#include "engine/Instrument.h"
+#include "server/PtyPort.h"
+#include "server/StreamConnection.h"
+#include "server/TcpListener.h"
+
+namespace vex::sim {
+
+// Every connection shares the one instrument, each with a session of its
+// own (its faults, its pending replies). A host that closes or breaks its
+// connection ends that connection only.
+class ServerLoop {
+ public:
+  explicit ServerLoop(Instrument& instrument) : instrument_(instrument) {}
+
+  // Either may be absent; both are owned by the caller and outlive the loop.
+  void ServeTcp(TcpListener* listener) { listener_ = listener; }
+  void ServePty(PtyPort* pty);
+
+  // Runs until `stop` becomes non-zero (set from a signal handler; the loop
+  // looks at it at least every 100 ms).
+  void Run(const volatile std::sig_atomic_t& stop);
+
+  std::size_t connection_count() const { return connections_.size(); }
+
+ private:
+  Instrument& instrument_;
+  TcpListener* listener_ = nullptr;
+  std::unique_ptr<StreamConnection> pty_connection_;
+  std::vector<std::unique_ptr<StreamConnection>> connections_;
+};
+
+}  // namespace vex::sim
