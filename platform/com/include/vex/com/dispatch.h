@@ -382,6 +382,8 @@ class DispatchTableBuilder {
   static HRESULT Call(I* self, HRESULT (I::*fn)(Args...), std::span<Variant> slots,
                       const std::vector<VARTYPE>& types, std::index_sequence<N...>) {
     std::tuple<detail::SlotValue<Args>...> locals;
+    (void)slots;
+    (void)types;
     (std::get<N>(locals).Load(slots[N]), ...);
     HRESULT hr = (self->*fn)(std::get<N>(locals).Arg()...);
     (std::get<N>(locals).Store(slots[N], types[N]), ...);

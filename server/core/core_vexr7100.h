@@ -1,0 +1,220 @@
+// CCoreVexR7100: the one object that does the instrument work of a server
+// instance. It owns the I/O object, turns members into SCPI exchanges, checks
+// the instrument's error state, keeps the settings, and reports every failure
+// as a status with rich error information. The objects clients see forward
+// to it.
+//
+// Every public member follows one pattern: connected check, model checks,
+// the transfers, the device-error check when detection is on, and on failure
+// a report naming the interface and member, with the lower-level cause on
+// the next line. The I/O timeout and the termination character are put back
+// on every exit of a member, failures and exceptions included.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "error_handler.h"
+#include "model_table.h"
+#include "vex/com/com.h"
+#include "vex/io/io_interfaces.h"
+#include "vex/server/vexr7100.h"
+
+namespace vex::server {
+
+class MnemonicTable;
+
+class CCoreVexR7100
+    : public com::Object<IVexR7100EZ, IUtilitiesVexR7100, ICoreVexR7100, com::ISupportErrorInfo,
+                         com::IPersistPropertyBag> {
+ public:
+  static constexpr std::int32_t kDefaultTimeout = 5000;
+  static constexpr const char* kDefaultInstanceName = "Vexan Travium Instrument Server";
+
+  CCoreVexR7100();
+
+  // ---- IEZ / IVexR7100EZ ----
+  HRESULT Close() override;
+  HRESULT Connect(const Bstr& connection_name, const Bstr& io_prog_id) override;
+  HRESULT get_ConnectionName(Bstr* value) override;
+  HRESULT get_Acquisition(IAcquisitionVexR7100** object) override;
+  HRESULT get_AnalogChannels(IAnalogChannelsVexR7100** object) override;
+  HRESULT AutoScale() override;
+  HRESULT Digitize() override;
+  // Pass-through read of one reply. With device-error detection on, the
+  // server's own "*ESR?" check follows the read.
+  HRESULT Enter(Variant* result, const Bstr& format) override;
+  HRESULT GetScreenImage(VexR7100_ImageFormat format, com::IPictureDisp** image) override;
+  HRESULT GetLogicData(VexR7100_WaveformPoints points, Variant* time, Variant* data) override;
+  HRESULT GetAllWaveformData(VexR7100_WaveformPoints points, SafeArray* data) override;
+  HRESULT GetWaveformData(VexR7100_AnalogChannels channel, VexR7100_WaveformPoints points,
+                          Variant* time, Variant* data) override;
+  HRESULT get_LogicChannel(ILogicChannelVexR7100** object) override;
+  HRESULT get_Measure(IMeasureVexR7100** object) override;
+  // Pass-through write. With device-error detection on, "*ESR?" is sent and
+  // read right after it, before control returns: a query written with Output
+  // must then be read with Enter before the next call, or detection left
+  // off, since the check would otherwise read the query's reply.
+  HRESULT Output(const Variant& output_buffer) override;
+  HRESULT ReadBytes(std::int32_t* count, SafeArray* buffer) override;
+  HRESULT Run() override;
+  HRESULT SaveScreenImage(const Bstr& filename, VexR7100_ImageFormat format) override;
+  HRESULT StopTrigger() override;
+  HRESULT SingleTrigger() override;
+  HRESULT get_Timebase(ITimebaseVexR7100** object) override;
+  HRESULT get_Trace(ITraceVexR7100** object) override;
+  HRESULT get_Trigger(ITriggerVexR7100** object) override;
+  HRESULT get_Utilities(IUtilitiesVexR7100** object) override;
+  HRESULT WriteBytes(std::int32_t count, const SafeArray& buffer) override;
+
+  // ---- IComponentInfo / IUtilitiesVexR7100 ----
+  HRESULT get_ComponentDescription(Bstr* text) override;
+  HRESULT get_ComponentManufacturer(Bstr* text) override;
+  HRESULT get_ComponentVersion(Bstr* text) override;
+  HRESULT get_ComponentProgID(Bstr* text) override;
+  HRESULT get_LogInterface(VARIANT_BOOL* on) override;
+  HRESULT put_LogInterface(VARIANT_BOOL on) override;
+  HRESULT get_InstanceName(Bstr* name) override;
+  HRESULT put_InstanceName(const Bstr& name) override;
+  HRESULT ClearDevice() override;
+  HRESULT ClearStatus() override;
+  HRESULT get_DetectDeviceErrors(VARIANT_BOOL* value) override;
+  HRESULT put_DetectDeviceErrors(VARIANT_BOOL value) override;
+  HRESULT DisplayMessage(const Bstr& message) override;
+  HRESULT get_InstrumentManufacturer(Bstr* value) override;
+  HRESULT put_InstrumentManufacturer(const Bstr& value) override;
+  HRESULT get_InstrumentModel(Bstr* value) override;
+  HRESULT put_InstrumentModel(const Bstr& value) override;
+  HRESULT get_InstrumentSerialNumber(Bstr* value) override;
+  HRESULT put_InstrumentSerialNumber(const Bstr& value) override;
+  HRESULT get_InstrumentFirmwareVersion(Bstr* value) override;
+  HRESULT put_InstrumentFirmwareVersion(const Bstr& value) override;
+  HRESULT get_IO(IUnknown** io) override;
+  HRESULT put_IO(IUnknown* io) override;
+  HRESULT Options(Variant* options) override;
+  HRESULT get_PanelLock(VARIANT_BOOL* value) override;
+  HRESULT put_PanelLock(VARIANT_BOOL value) override;
+  HRESULT Preset() override;
+  HRESULT QueryInstrumentError(std::int32_t* error_number, Bstr* error_description) override;
+  HRESULT ReadStateData(Variant* state_data) override;
+  HRESULT RecallState(std::int32_t state_number) override;
+  HRESULT Reset() override;
+  HRESULT SaveState(std::int32_t state_number) override;
+  HRESULT SelfTest(std::int32_t* test_result, Bstr* result_message) override;
+  HRESULT WriteStateData(const Variant& state_data) override;
+  HRESULT StatusBits(std::int32_t* value) override;
+  HRESULT get_RangeChecking(VARIANT_BOOL* enabled) override;
+  HRESULT put_RangeChecking(VARIANT_BOOL enabled) override;
+  HRESULT get_Timeout(std::int32_t* value) override;
+  HRESULT put_Timeout(std::int32_t value) override;
+  HRESULT VerifyDevice(const Bstr& model, const Bstr& version, const Bstr& serial_number,
+                       VARIANT_BOOL* verify) override;
+
+  // ---- ICoreVexR7100 ----
+  HRESULT _ModelsTable(const ModelRecord** models) override;
+  HRESULT _InstallEasy(IUnknown* easy) override;
+
+  // ---- ISupportErrorInfo / IPersistPropertyBag ----
+  HRESULT InterfaceSupportsErrorInfo(const com::IID& iid) override;
+  HRESULT GetClassID(com::CLSID* clsid) override;
+  HRESULT InitNew() override;
+  HRESULT Load(com::IPropertyBag* bag, com::IErrorLog* error_log) override;
+  HRESULT Save(com::IPropertyBag* bag, VARIANT_BOOL clear_dirty, VARIANT_BOOL save_all) override;
+
+  VEX_COM_IMPLEMENT_DISPATCH(CCoreVexR7100, Table())
+
+  // ---- Core operations used by the subsystems ----
+  HRESULT InstallIO(IUnknown* object);
+  HRESULT CreateNewIO(const Bstr& name, const Bstr& prog_id);
+  HRESULT IdentifyInstrument(Bstr* model_name);
+  HRESULT IsConnected(VARIANT_BOOL* connected);
+  HRESULT SupportedInstruments(Variant* names);
+  HRESULT ConnectionStatus(Bstr* status);
+  HRESULT SupportStatus(VARIANT_BOOL* supported);
+  HRESULT ResetConnection();
+  HRESULT WriteLog(const Bstr& source, io::LogLevel level, const Bstr& message);
+
+  HRESULT SendWithNoArg(std::string_view command);
+  HRESULT SendWithLongArg(std::string_view command, std::int32_t argument);
+  HRESULT SendWithVariantArg(std::string_view command, const Variant& argument);
+  HRESULT QueryForLongResult(std::string_view command, std::int32_t* result);
+  HRESULT QueryForDoubleResult(std::string_view command, double* result);
+  HRESULT QueryForBstrResult(std::string_view command, Bstr* result);
+  HRESULT QueryForVariantResult(std::string_view command, Variant* result);
+  // Sends `query` and reads one definite-length block with the reply format
+  // `format_code` (1 keeps the header, 6 gives the data), with the serial
+  // timeout widening and termination handling of block reads.
+  HRESULT ReadBlock(std::string_view query, std::int16_t format_code, Variant* block);
+
+  bool ExtendTimeoutIfSerial(std::int32_t milliseconds);
+  bool ExtendTimeoutForBytesIfSerial(std::int64_t count);
+  void ExtendTimeout(std::int32_t milliseconds);
+  void RestoreTransferState();
+  // The IEEE 488.2 definite-length block check.
+  static bool IsDefiniteBlock(const Variant& block);
+
+  HRESULT ReportError(std::string_view message, HRESULT code);
+  HRESULT ReportException(std::string_view message, HRESULT code);
+  HRESULT ReportErrorEx(std::string_view message, HRESULT code, std::uint32_t help_id);
+  HRESULT ReportExceptionEx(std::string_view message, HRESULT code, std::uint32_t help_id);
+
+  // Reads *ESR? and describes the error bits; true when errors were found.
+  bool TestForDeviceErrors(Bstr* text);
+  bool IsCurrentError(std::string_view message, HRESULT expected, HRESULT actual);
+
+  // The model-dependent command for the connected model's command set.
+  std::optional<std::string> Command(int id) const;
+  std::optional<std::string> CommandQuery(int id) const;
+  std::optional<std::string> ChannelCommand(int id, int channel) const;
+  std::optional<std::string> ChannelCommandQuery(int id, int channel) const;
+
+  const ModelRecord& Model() const { return model_; }
+  bool Connected() const { return connected_; }
+  bool DetectErrors() const { return detect_errors_; }
+  bool RangeCheckingOn() const { return range_checking_; }
+  std::int32_t WorkingTimeout() const { return timeout_; }
+  io::IIO* IOObject() const { return io_.Get(); }
+
+  // Installs a model record of a test's choosing in place of the table's row
+  // (nothing restores the table's rows).
+  void SetModelForTesting(std::optional<ModelEntry> entry) { model_.test_override = std::move(entry); }
+
+ protected:
+  ~CCoreVexR7100() override;
+
+ private:
+  class MemberScope;
+  static const com::DispatchTable& Table();
+
+  // The standard pattern around a member's transfers.
+  template <class Body>
+  HRESULT RunMember(std::string_view failure_message, std::uint32_t help_id, Body&& body);
+  HRESULT NotConnected();
+  HRESULT NotSupported();
+  HRESULT DeviceErrorCheck(bool* failed);
+  HRESULT SetIdentity(Bstr* field, const Bstr& value, std::string_view property, std::uint32_t help_id);
+  HRESULT Query(std::string_view command, Variant* value, const char* failure_message);
+  HRESULT SetIOTimeout(std::int64_t milliseconds);
+  HRESULT DrainErrorQueue();
+
+  // Settings.
+  bool detect_errors_ = false;
+  bool log_ = false;
+  bool range_checking_ = true;
+  bool timeout_extended_ = false;
+  std::int32_t timeout_ = kDefaultTimeout;
+  // Model record.
+  ModelRecord model_;
+  com::ComPtr<io::IIO> io_;
+  com::ComPtr<ErrorHandler> errors_;
+  Bstr manufacturer_, model_name_, serial_number_, firmware_version_;
+  Bstr instance_name_{kDefaultInstanceName};
+  Bstr connection_name_, io_prog_id_;
+  bool connected_ = false;
+  IUnknown* easy_ = nullptr;  // the top-level object, not counted
+  bool logging_in_report_ = false;
+};
+
+}  // namespace vex::server

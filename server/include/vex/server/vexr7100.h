@@ -1,0 +1,188 @@
+// The published interfaces of the automation server Vex9100TB (type library
+// VexR7100ServerLib): class ids, ProgIDs, enumerations and the dual
+// interfaces in slot order. Clients create objects by ProgID through the
+// class registry and call them through these declarations or by member name.
+#pragma once
+
+#include "vex/com/com.h"
+#include "vex/io/io_interfaces.h"
+
+namespace vex::server {
+
+using com::Bstr;
+using com::HRESULT;
+using com::IDispatch;
+using com::IUnknown;
+using com::SafeArray;
+using com::Variant;
+using com::VARIANT_BOOL;
+using com::FAILED;
+using com::SUCCEEDED;
+using com::VARTYPE;
+
+// ---- Class ids and ProgIDs ------------------------------------------------
+inline constexpr com::CLSID kVexR7100EZClsid = com::MakeGuid("{5C1E7A20-9D3B-4E8F-A1B2-3C4D5E6F7001}");
+inline constexpr com::CLSID kCoreVexR7100Clsid = com::MakeGuid("{5C1E7A20-9D3B-4E8F-A1B2-3C4D5E6F7002}");
+inline constexpr com::CLSID kErrorHandlerClsid = com::MakeGuid("{5C1E7A20-9D3B-4E8F-A1B2-3C4D5E6F7003}");
+inline constexpr com::CLSID kGladBagClsid = com::MakeGuid("{5C1E7A20-9D3B-4E8F-A1B2-3C4D5E6F7004}");
+
+inline constexpr const char* kCoreVexR7100ProgID = "VexR7100X.CoreVexR7100";
+inline constexpr const char* kErrorHandlerProgID = "VexR7100X.ErrorHandler";
+inline constexpr const char* kGladBagProgID = "VexR7100X.GladBag";
+inline constexpr const char* kVexR7100EZProgID = "VexR7100X.VexR7100EZ";
+
+// ---- Enumerations ---------------------------------------------------------
+enum VexR7100_ImageFormat : std::int32_t {
+  VexR7100_ImageFormat_BMP = 0,
+  VexR7100_ImageFormat_HiResBMP = 2,
+  VexR7100_ImageFormat_GIF = 3,
+  VexR7100_ImageFormat_WMF = 4,
+  VexR7100_ImageFormat_EMF = 5,
+  VexR7100_ImageFormat_TIF = 6,
+  VexR7100_ImageFormat_JPG = 7,
+  VexR7100_ImageFormat_UseSuffix = 100,
+};
+// Enumerations whose constants the subsystems define.
+enum VexR7100_AnalogChannels : std::int32_t;
+enum VexR7100_WaveformPoints : std::int32_t;
+
+// ---- Interfaces -----------------------------------------------------------
+
+// Receives the server's log entries when log forwarding is on.
+struct IForwardWriteLog : IUnknown {
+  using Base = IUnknown;
+  static constexpr com::IID kIid = com::MakeGuid("{5C1E7A20-9D3B-4E8F-A1B2-3C4D5E6F7101}");
+  virtual HRESULT ForwardWriteLog(const Bstr& source, io::LogLevel logging, const Bstr& message) = 0;
+};
+
+struct IEZ : IDispatch {
+  using Base = IDispatch;
+  static constexpr com::IID kIid = com::MakeGuid("{5C1E7A20-9D3B-4E8F-A1B2-3C4D5E6F7102}");
+  virtual HRESULT Close() = 0;
+  virtual HRESULT Connect(const Bstr& connection_name, const Bstr& io_prog_id) = 0;
+  virtual HRESULT get_ConnectionName(Bstr* value) = 0;
+};
+
+struct IAcquisitionVexR7100;
+struct IAnalogChannelsVexR7100;
+struct ILogicChannelVexR7100;
+struct IMeasureVexR7100;
+struct ITimebaseVexR7100;
+struct ITraceVexR7100;
+struct ITriggerVexR7100;
+struct IUtilitiesVexR7100;
+
+struct IVexR7100EZ : IEZ {
+  using Base = IEZ;
+  static constexpr com::IID kIid = com::MakeGuid("{5C1E7A20-9D3B-4E8F-A1B2-3C4D5E6F7103}");
+  virtual HRESULT get_Acquisition(IAcquisitionVexR7100** object) = 0;
+  virtual HRESULT get_AnalogChannels(IAnalogChannelsVexR7100** object) = 0;
+  virtual HRESULT AutoScale() = 0;
+  virtual HRESULT Digitize() = 0;
+  virtual HRESULT Enter(Variant* result, const Bstr& format) = 0;
+  virtual HRESULT GetScreenImage(VexR7100_ImageFormat format, com::IPictureDisp** image) = 0;
+  virtual HRESULT GetLogicData(VexR7100_WaveformPoints points, Variant* time, Variant* data) = 0;
+  virtual HRESULT GetAllWaveformData(VexR7100_WaveformPoints points, SafeArray* data) = 0;
+  virtual HRESULT GetWaveformData(VexR7100_AnalogChannels channel, VexR7100_WaveformPoints points,
+                                  Variant* time, Variant* data) = 0;
+  virtual HRESULT get_LogicChannel(ILogicChannelVexR7100** object) = 0;
+  virtual HRESULT get_Measure(IMeasureVexR7100** object) = 0;
+  virtual HRESULT Output(const Variant& output_buffer) = 0;
+  virtual HRESULT ReadBytes(std::int32_t* count, SafeArray* buffer) = 0;
+  virtual HRESULT Run() = 0;
+  virtual HRESULT SaveScreenImage(const Bstr& filename, VexR7100_ImageFormat format) = 0;
+  virtual HRESULT StopTrigger() = 0;
+  virtual HRESULT SingleTrigger() = 0;
+  virtual HRESULT get_Timebase(ITimebaseVexR7100** object) = 0;
+  virtual HRESULT get_Trace(ITraceVexR7100** object) = 0;
+  virtual HRESULT get_Trigger(ITriggerVexR7100** object) = 0;
+  virtual HRESULT get_Utilities(IUtilitiesVexR7100** object) = 0;
+  virtual HRESULT WriteBytes(std::int32_t count, const SafeArray& buffer) = 0;
+};
+
+// What the server says of itself.
+struct IComponentInfo : IDispatch {
+  using Base = IDispatch;
+  static constexpr com::IID kIid = com::MakeGuid("{5C1E7A20-9D3B-4E8F-A1B2-3C4D5E6F7104}");
+  virtual HRESULT get_ComponentDescription(Bstr* text) = 0;
+  virtual HRESULT get_ComponentManufacturer(Bstr* text) = 0;
+  virtual HRESULT get_ComponentVersion(Bstr* text) = 0;
+  virtual HRESULT get_ComponentProgID(Bstr* text) = 0;
+  virtual HRESULT get_LogInterface(VARIANT_BOOL* on) = 0;
+  virtual HRESULT put_LogInterface(VARIANT_BOOL on) = 0;
+  virtual HRESULT get_InstanceName(Bstr* name) = 0;
+  virtual HRESULT put_InstanceName(const Bstr& name) = 0;
+};
+
+struct IUtilitiesVexR7100 : IComponentInfo {
+  using Base = IComponentInfo;
+  static constexpr com::IID kIid = com::MakeGuid("{5C1E7A20-9D3B-4E8F-A1B2-3C4D5E6F7105}");
+  virtual HRESULT ClearDevice() = 0;
+  virtual HRESULT ClearStatus() = 0;
+  virtual HRESULT get_DetectDeviceErrors(VARIANT_BOOL* value) = 0;
+  virtual HRESULT put_DetectDeviceErrors(VARIANT_BOOL value) = 0;
+  virtual HRESULT DisplayMessage(const Bstr& message) = 0;
+  virtual HRESULT get_InstrumentManufacturer(Bstr* value) = 0;
+  virtual HRESULT put_InstrumentManufacturer(const Bstr& value) = 0;
+  virtual HRESULT get_InstrumentModel(Bstr* value) = 0;
+  virtual HRESULT put_InstrumentModel(const Bstr& value) = 0;
+  virtual HRESULT get_InstrumentSerialNumber(Bstr* value) = 0;
+  virtual HRESULT put_InstrumentSerialNumber(const Bstr& value) = 0;
+  virtual HRESULT get_InstrumentFirmwareVersion(Bstr* value) = 0;
+  virtual HRESULT put_InstrumentFirmwareVersion(const Bstr& value) = 0;
+  virtual HRESULT get_IO(IUnknown** io) = 0;
+  virtual HRESULT put_IO(IUnknown* io) = 0;
+  virtual HRESULT Options(Variant* options) = 0;
+  virtual HRESULT get_PanelLock(VARIANT_BOOL* value) = 0;
+  virtual HRESULT put_PanelLock(VARIANT_BOOL value) = 0;
+  virtual HRESULT Preset() = 0;
+  virtual HRESULT QueryInstrumentError(std::int32_t* error_number, Bstr* error_description) = 0;
+  virtual HRESULT ReadStateData(Variant* state_data) = 0;
+  virtual HRESULT RecallState(std::int32_t state_number) = 0;
+  virtual HRESULT Reset() = 0;
+  virtual HRESULT SaveState(std::int32_t state_number) = 0;
+  virtual HRESULT SelfTest(std::int32_t* test_result, Bstr* result_message) = 0;
+  virtual HRESULT WriteStateData(const Variant& state_data) = 0;
+  virtual HRESULT StatusBits(std::int32_t* value) = 0;
+  virtual HRESULT get_RangeChecking(VARIANT_BOOL* enabled) = 0;
+  virtual HRESULT put_RangeChecking(VARIANT_BOOL enabled) = 0;
+  virtual HRESULT get_Timeout(std::int32_t* value) = 0;
+  virtual HRESULT put_Timeout(std::int32_t value) = 0;
+  virtual HRESULT VerifyDevice(const Bstr& model, const Bstr& version, const Bstr& serial_number,
+                               VARIANT_BOOL* verify) = 0;
+};
+
+// The model information of the connected instrument, handed to the
+// subsystem objects through ICoreVexR7100::_ModelsTable.
+struct ModelRecord;
+
+struct ICoreVexR7100 : IUnknown {
+  using Base = IUnknown;
+  static constexpr com::IID kIid = com::MakeGuid("{5C1E7A20-9D3B-4E8F-A1B2-3C4D5E6F7106}");
+  virtual HRESULT _ModelsTable(const ModelRecord** models) = 0;
+  virtual HRESULT _InstallEasy(IUnknown* easy) = 0;
+};
+
+struct IErrorHandler : IDispatch {
+  using Base = IDispatch;
+  static constexpr com::IID kIid = com::MakeGuid("{5C1E7A20-9D3B-4E8F-A1B2-3C4D5E6F7107}");
+  virtual HRESULT get_ClassName(Bstr* name) = 0;
+  virtual HRESULT put_ClassName(const Bstr& name) = 0;
+  virtual HRESULT get_InstanceName(Bstr* name) = 0;
+  virtual HRESULT put_InstanceName(const Bstr& name) = 0;
+  virtual HRESULT ReportError(const Variant& message, HRESULT code) = 0;
+  virtual HRESULT ReportException(const Variant& message, HRESULT code) = 0;
+  virtual HRESULT ReportErrorEx(const Variant& message, HRESULT code, std::uint32_t help_id) = 0;
+  virtual HRESULT ReportExceptionEx(const Variant& message, HRESULT code, std::uint32_t help_id) = 0;
+};
+
+// A property bag that prefixes every key and forwards to an installed bag.
+struct IGladBag : com::IPropertyBag {
+  using Base = com::IPropertyBag;
+  static constexpr com::IID kIid = com::MakeGuid("{5C1E7A20-9D3B-4E8F-A1B2-3C4D5E6F7108}");
+  virtual HRESULT get_PropertiesPrefix(Bstr* prefix) = 0;
+  virtual HRESULT put_PropertiesPrefix(const Bstr& prefix) = 0;
+  virtual HRESULT InstallPropertyBag(com::IPropertyBag* bag) = 0;
+};
+
+}  // namespace vex::server
