@@ -47,7 +47,8 @@ HRESULT CCoreVexR7100::get_ConnectionName(Bstr* value) {
 HRESULT CCoreVexR7100::CreateNewIO(const Bstr& name, const Bstr& prog_id) {
   HRESULT hr = com::S_OK;
   if (io_) {
-    if (name.IsEmpty()) return ReportErrorEx(msg::kNoConnectionName, com::E_UNEXPECTED, msg::kHelpConnection);
+    if (name.IsEmpty())
+      return ReportErrorEx(msg::kNoConnectionName, com::E_UNEXPECTED, msg::kHelpConnection);
     bool same = name == connection_name_ && (prog_id.IsEmpty() || prog_id == io_prog_id_);
     if (same && connected_) return com::S_OK;
     if (same) {
@@ -65,7 +66,8 @@ HRESULT CCoreVexR7100::CreateNewIO(const Bstr& name, const Bstr& prog_id) {
   connection_name_ = name;
   io_prog_id_ = Bstr();
   if (!prog_id.IsEmpty()) io_prog_id_ = prog_id;
-  if (name.IsEmpty()) return ReportErrorEx(msg::kNoConnectionName, com::E_UNEXPECTED, msg::kHelpConnection);
+  if (name.IsEmpty())
+    return ReportErrorEx(msg::kNoConnectionName, com::E_UNEXPECTED, msg::kHelpConnection);
 
   if (!io_prog_id_.IsNull()) {
     com::CLSID clsid;
@@ -223,7 +225,8 @@ HRESULT CCoreVexR7100::InstallIO(IUnknown* object) {
   io_.Reset();
   if (FAILED(hr)) return ReportException(msg::kInstallIOFailed, hr);
   com::ComPtr<io::IIO> io;
-  if (FAILED(com::ComPtr<IUnknown>(object).As(&io))) return ReportError(msg::kNoIOServer, com::E_UNEXPECTED);
+  if (FAILED(com::ComPtr<IUnknown>(object).As(&io)))
+    return ReportError(msg::kNoIOServer, com::E_UNEXPECTED);
   Bstr address, prog_id;
   hr = io->get_Address(&address);
   if (SUCCEEDED(hr)) hr = io->get_ProgID(&prog_id);
@@ -265,7 +268,8 @@ HRESULT CCoreVexR7100::SupportStatus(VARIANT_BOOL* supported) {
   return com::S_OK;
 }
 
-HRESULT CCoreVexR7100::SetIdentity(Bstr* field, const Bstr& value, std::string_view, std::uint32_t help_id) {
+HRESULT CCoreVexR7100::SetIdentity(Bstr* field, const Bstr& value, std::string_view,
+                                   std::uint32_t help_id) {
   if (connected_) return ReportErrorEx(msg::kSetWhileConnected, com::E_UNEXPECTED, help_id);
   *field = value;
   return com::S_OK;
@@ -279,10 +283,18 @@ HRESULT GetIdentity(const Bstr& field, Bstr* out) {
 }
 }  // namespace
 
-HRESULT CCoreVexR7100::get_InstrumentManufacturer(Bstr* value) { return GetIdentity(manufacturer_, value); }
-HRESULT CCoreVexR7100::get_InstrumentModel(Bstr* value) { return GetIdentity(model_name_, value); }
-HRESULT CCoreVexR7100::get_InstrumentSerialNumber(Bstr* value) { return GetIdentity(serial_number_, value); }
-HRESULT CCoreVexR7100::get_InstrumentFirmwareVersion(Bstr* value) { return GetIdentity(firmware_version_, value); }
+HRESULT CCoreVexR7100::get_InstrumentManufacturer(Bstr* value) {
+  return GetIdentity(manufacturer_, value);
+}
+HRESULT CCoreVexR7100::get_InstrumentModel(Bstr* value) {
+  return GetIdentity(model_name_, value);
+}
+HRESULT CCoreVexR7100::get_InstrumentSerialNumber(Bstr* value) {
+  return GetIdentity(serial_number_, value);
+}
+HRESULT CCoreVexR7100::get_InstrumentFirmwareVersion(Bstr* value) {
+  return GetIdentity(firmware_version_, value);
+}
 HRESULT CCoreVexR7100::put_InstrumentManufacturer(const Bstr& value) {
   return SetIdentity(&manufacturer_, value, "InstrumentManufacturer", msg::kHelpManufacturer);
 }
@@ -301,7 +313,9 @@ HRESULT CCoreVexR7100::get_IO(IUnknown** io) {
   *io = nullptr;
   if (!connected_) return NotConnected();
   HRESULT hr = io_->QueryInterface(IUnknown::kIid, reinterpret_cast<void**>(io));
-  if (FAILED(hr)) return ReportExceptionEx("IUtilitiesVexR7100::IO (read) property failed.", hr, msg::kHelpIORead);
+  if (FAILED(hr))
+    return ReportExceptionEx("IUtilitiesVexR7100::IO (read) property failed.", hr,
+                             msg::kHelpIORead);
   return com::S_OK;
 }
 
@@ -318,7 +332,8 @@ HRESULT CCoreVexR7100::put_IO(IUnknown* io) {
   }
   if (FAILED(hr)) {
     (void)ResetConnection();
-    return ReportExceptionEx("IUtilitiesVexR7100::IO (write) property failed.", hr, msg::kHelpConnection);
+    return ReportExceptionEx("IUtilitiesVexR7100::IO (write) property failed.", hr,
+                             msg::kHelpConnection);
   }
   return com::S_OK;
 }

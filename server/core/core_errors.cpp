@@ -7,7 +7,8 @@
 namespace vex::server {
 
 namespace {
-constexpr const char* kQueryInstrumentErrorFailed = "IUtilitiesVexR7100::QueryInstrumentError method failed.";
+constexpr const char* kQueryInstrumentErrorFailed =
+    "IUtilitiesVexR7100::QueryInstrumentError method failed.";
 constexpr const char* kLogSource = "CCoreVexR7100::Core Server Object";
 
 // Runs `report` the way every core report runs: the lower-level error is
@@ -24,28 +25,43 @@ HRESULT CoreReport(CCoreVexR7100* core, io::IIO* io, Report&& report) {
 }
 }  // namespace
 
-HRESULT CCoreVexR7100::ReportError(std::string_view message, HRESULT code) {
-  HRESULT hr = CoreReport(this, io_.Get(), [&] { return errors_->ReportError(Variant(message), code); });
+// Forwards a report's message to the log. The report's error information
+// stays as it is, and a failing forward is dropped rather than reported.
+void CCoreVexR7100::LogReport(std::string_view message) {
+  com::ComPtr<com::IErrorInfo> report = com::PeekErrorInfo();
+  logging_in_report_ = true;
   (void)WriteLog(Bstr(kLogSource), io::LogLevel_Error, Bstr(message));
+  logging_in_report_ = false;
+  com::SetErrorInfo(0, report.Get());
+}
+
+HRESULT CCoreVexR7100::ReportError(std::string_view message, HRESULT code) {
+  HRESULT hr =
+      CoreReport(this, io_.Get(), [&] { return errors_->ReportError(Variant(message), code); });
+  LogReport(message);
   return hr;
 }
 
 HRESULT CCoreVexR7100::ReportException(std::string_view message, HRESULT code) {
-  HRESULT hr = CoreReport(this, io_.Get(), [&] { return errors_->ReportException(Variant(message), code); });
-  (void)WriteLog(Bstr(kLogSource), io::LogLevel_Error, Bstr(message));
-  return hr;
-}
-
-HRESULT CCoreVexR7100::ReportErrorEx(std::string_view message, HRESULT code, std::uint32_t help_id) {
-  HRESULT hr = CoreReport(this, io_.Get(), [&] { return errors_->ReportErrorEx(Variant(message), code, help_id); });
-  (void)WriteLog(Bstr(kLogSource), io::LogLevel_Error, Bstr(message));
-  return hr;
-}
-
-HRESULT CCoreVexR7100::ReportExceptionEx(std::string_view message, HRESULT code, std::uint32_t help_id) {
   HRESULT hr =
-      CoreReport(this, io_.Get(), [&] { return errors_->ReportExceptionEx(Variant(message), code, help_id); });
-  (void)WriteLog(Bstr(kLogSource), io::LogLevel_Error, Bstr(message));
+      CoreReport(this, io_.Get(), [&] { return errors_->ReportException(Variant(message), code); });
+  LogReport(message);
+  return hr;
+}
+
+HRESULT CCoreVexR7100::ReportErrorEx(std::string_view message, HRESULT code,
+                                     std::uint32_t help_id) {
+  HRESULT hr = CoreReport(this, io_.Get(),
+                          [&] { return errors_->ReportErrorEx(Variant(message), code, help_id); });
+  LogReport(message);
+  return hr;
+}
+
+HRESULT CCoreVexR7100::ReportExceptionEx(std::string_view message, HRESULT code,
+                                         std::uint32_t help_id) {
+  HRESULT hr = CoreReport(
+      this, io_.Get(), [&] { return errors_->ReportExceptionEx(Variant(message), code, help_id); });
+  LogReport(message);
   return hr;
 }
 
@@ -53,7 +69,9 @@ HRESULT CCoreVexR7100::NotConnected() {
   return ReportErrorEx(msg::kNotConnected, com::E_FAIL, msg::kHelpConnection);
 }
 
-HRESULT CCoreVexR7100::NotSupported() { return ReportError(msg::kNotSupported, com::E_FAIL); }
+HRESULT CCoreVexR7100::NotSupported() {
+  return ReportError(msg::kNotSupported, com::E_FAIL);
+}
 
 bool CCoreVexR7100::TestForDeviceErrors(Bstr* text) {
   std::int32_t esr = 0;
@@ -97,33 +115,35 @@ HRESULT CCoreVexR7100::QueryInstrumentError(std::int32_t* error_number, Bstr* er
   *error_number = 0;
   *error_description = Bstr::Empty();
   HRESULT status = com::S_OK;
-  HRESULT hr = RunMember(kQueryInstrumentErrorFailed, msg::kHelpQueryInstrumentError, [&]() -> HRESULT {
-    Variant reply;
-    HRESULT read = Query(":SYST:ERR?", &reply, nullptr);
-    if (FAILED(read)) return read;
-    Bstr text;
-    if (FAILED(reply.ToBstr(&text))) return com::E_FAIL;
-    // Replies are cut at 1023 characters.
-    std::string_view answer = text.View().substr(0, 1023);
-    auto is_separator = [](char c) { return c == ',' || c == '\n' || c == '\r'; };
-    std::vector<std::string_view> tokens;
-    std::size_t i = 0;
-    while (i < answer.size() && tokens.size() < 2) {
-      while (i < answer.size() && is_separator(answer[i])) ++i;
-      std::size_t start = i;
-      while (i < answer.size() && !is_separator(answer[i])) ++i;
-      if (i > start) tokens.push_back(answer.substr(start, i - start));
-    }
-    if (tokens.empty()) {
-      // Status 1: a success that carries error information, which the
-      // connect-time drain of the queue relies on.
-      status = ReportError(msg::kResponseNotRecognized, 1);
-      throw Refusal{status};
-    }
-    *error_number = com::ParseLongLenient(tokens[0]);
-    *error_description = tokens.size() > 1 ? Bstr(tokens[1]) : Bstr(ScpiErrorText(*error_number));
-    return com::S_OK;
-  });
+  HRESULT hr =
+      RunMember(kQueryInstrumentErrorFailed, msg::kHelpQueryInstrumentError, [&]() -> HRESULT {
+        Variant reply;
+        HRESULT read = Query(":SYST:ERR?", &reply, nullptr);
+        if (FAILED(read)) return read;
+        Bstr text;
+        if (FAILED(reply.ToBstr(&text))) return com::E_FAIL;
+        // Replies are cut at 1023 characters.
+        std::string_view answer = text.View().substr(0, 1023);
+        auto is_separator = [](char c) { return c == ',' || c == '\n' || c == '\r'; };
+        std::vector<std::string_view> tokens;
+        std::size_t i = 0;
+        while (i < answer.size() && tokens.size() < 2) {
+          while (i < answer.size() && is_separator(answer[i])) ++i;
+          std::size_t start = i;
+          while (i < answer.size() && !is_separator(answer[i])) ++i;
+          if (i > start) tokens.push_back(answer.substr(start, i - start));
+        }
+        if (tokens.empty()) {
+          // Status 1: a success that carries error information, which the
+          // connect-time drain of the queue relies on.
+          status = ReportError(msg::kResponseNotRecognized, 1);
+          throw Refusal{status};
+        }
+        *error_number = com::ParseLongLenient(tokens[0]);
+        *error_description =
+            tokens.size() > 1 ? Bstr(tokens[1]) : Bstr(ScpiErrorText(*error_number));
+        return com::S_OK;
+      });
   return hr;
 }
 

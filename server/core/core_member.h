@@ -29,7 +29,8 @@ struct Refusal {
 };
 
 template <class Body>
-HRESULT CCoreVexR7100::RunMember(std::string_view failure_message, std::uint32_t help_id, Body&& body) {
+HRESULT CCoreVexR7100::RunMember(std::string_view failure_message, std::uint32_t help_id,
+                                 Body&& body) {
   if (!connected_) return NotConnected();
   MemberScope scope(this);
   HRESULT hr = com::S_OK;

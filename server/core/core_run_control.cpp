@@ -7,11 +7,13 @@
 namespace vex::server {
 
 HRESULT CCoreVexR7100::AutoScale() {
-  return RunMember("VexR7100EZ::AutoScale method failed.", 7, [&] { return SendWithNoArg(":AUT"); });
+  return RunMember("VexR7100EZ::AutoScale method failed.", 7,
+                   [&] { return SendWithNoArg(":AUT"); });
 }
 
 HRESULT CCoreVexR7100::StopTrigger() {
-  return RunMember("VexR7100EZ::StopTrigger method failed.", 51, [&] { return SendWithNoArg(":STOP"); });
+  return RunMember("VexR7100EZ::StopTrigger method failed.", 51,
+                   [&] { return SendWithNoArg(":STOP"); });
 }
 
 HRESULT CCoreVexR7100::Run() {
@@ -53,11 +55,13 @@ HRESULT CCoreVexR7100::Digitize() {
 
 HRESULT CCoreVexR7100::Enter(Variant* result, const Bstr& format) {
   if (!result) return com::E_POINTER;
-  return RunMember("VexR7100EZ::Enter method failed.", 74, [&] { return io_->Enter(result, format); });
+  return RunMember("VexR7100EZ::Enter method failed.", 74,
+                   [&] { return io_->Enter(result, format); });
 }
 
 HRESULT CCoreVexR7100::Output(const Variant& output_buffer) {
-  return RunMember("VexR7100EZ::Output method failed.", 75, [&] { return io_->Output(output_buffer); });
+  return RunMember("VexR7100EZ::Output method failed.", 75,
+                   [&] { return io_->Output(output_buffer); });
 }
 
 HRESULT CCoreVexR7100::ReadBytes(std::int32_t* count, SafeArray* buffer) {

@@ -22,7 +22,9 @@ HRESULT GetFlag(bool flag, VARIANT_BOOL* out) {
 }
 
 // Flags are set only by -1 (true); every other value clears them.
-bool FlagFrom(VARIANT_BOOL value) { return value == com::VARIANT_TRUE; }
+bool FlagFrom(VARIANT_BOOL value) {
+  return value == com::VARIANT_TRUE;
+}
 
 HRESULT GetText(const Bstr& text, Bstr* out) {
   if (!out) return com::E_POINTER;
@@ -32,22 +34,30 @@ HRESULT GetText(const Bstr& text, Bstr* out) {
 
 }  // namespace
 
-HRESULT CCoreVexR7100::get_DetectDeviceErrors(VARIANT_BOOL* value) { return GetFlag(detect_errors_, value); }
+HRESULT CCoreVexR7100::get_DetectDeviceErrors(VARIANT_BOOL* value) {
+  return GetFlag(detect_errors_, value);
+}
 HRESULT CCoreVexR7100::put_DetectDeviceErrors(VARIANT_BOOL value) {
   detect_errors_ = FlagFrom(value);
   return com::S_OK;
 }
-HRESULT CCoreVexR7100::get_LogInterface(VARIANT_BOOL* on) { return GetFlag(log_, on); }
+HRESULT CCoreVexR7100::get_LogInterface(VARIANT_BOOL* on) {
+  return GetFlag(log_, on);
+}
 HRESULT CCoreVexR7100::put_LogInterface(VARIANT_BOOL on) {
   log_ = FlagFrom(on);
   return com::S_OK;
 }
-HRESULT CCoreVexR7100::get_RangeChecking(VARIANT_BOOL* enabled) { return GetFlag(range_checking_, enabled); }
+HRESULT CCoreVexR7100::get_RangeChecking(VARIANT_BOOL* enabled) {
+  return GetFlag(range_checking_, enabled);
+}
 HRESULT CCoreVexR7100::put_RangeChecking(VARIANT_BOOL enabled) {
   range_checking_ = FlagFrom(enabled);
   return com::S_OK;
 }
-HRESULT CCoreVexR7100::get_InstanceName(Bstr* name) { return GetText(instance_name_, name); }
+HRESULT CCoreVexR7100::get_InstanceName(Bstr* name) {
+  return GetText(instance_name_, name);
+}
 HRESULT CCoreVexR7100::put_InstanceName(const Bstr& name) {
   instance_name_ = name;
   return com::S_OK;
@@ -77,14 +87,18 @@ HRESULT CCoreVexR7100::put_Timeout(std::int32_t value) {
 HRESULT CCoreVexR7100::get_ComponentDescription(Bstr* text) {
   return GetText(Bstr("Vexan Technologies Trelvo Travium Instrument Automation Server"), text);
 }
-HRESULT CCoreVexR7100::get_ComponentManufacturer(Bstr* text) { return GetText(Bstr("Vexan Technologies"), text); }
+HRESULT CCoreVexR7100::get_ComponentManufacturer(Bstr* text) {
+  return GetText(Bstr("Vexan Technologies"), text);
+}
 HRESULT CCoreVexR7100::get_ComponentVersion(Bstr* text) {
   return GetText(Bstr(VEX_SERVER_VERSION " (" VEX_SERVER_BUILD_STAMP ")"), text);
 }
 HRESULT CCoreVexR7100::get_ComponentProgID(Bstr* text) {
   if (!text) return com::E_POINTER;
   HRESULT hr = com::ProgIDFromCLSID(kCoreVexR7100Clsid, text);
-  if (FAILED(hr)) return ReportExceptionEx("IUtilitiesVexR7100::ComponentProgID (read) property failed.", com::E_FAIL, 38);
+  if (FAILED(hr))
+    return ReportExceptionEx("IUtilitiesVexR7100::ComponentProgID (read) property failed.",
+                             com::E_FAIL, 38);
   return com::S_OK;
 }
 
@@ -108,9 +122,16 @@ HRESULT CCoreVexR7100::WriteLog(const Bstr& source, io::LogLevel level, const Bs
 // ---- Persistence ----
 
 namespace {
-constexpr const char* kKeys[10] = {"DetectDeviceErrors", "LogInterface", "RangeChecking", "Timeout",
-                                   "IOProgID", "InstrumentManufacturer", "InstrumentModel",
-                                   "InstrumentSerialNumber", "InstrumentFirmwareVersion", "InstanceName"};
+constexpr const char* kKeys[10] = {"DetectDeviceErrors",
+                                   "LogInterface",
+                                   "RangeChecking",
+                                   "Timeout",
+                                   "IOProgID",
+                                   "InstrumentManufacturer",
+                                   "InstrumentModel",
+                                   "InstrumentSerialNumber",
+                                   "InstrumentFirmwareVersion",
+                                   "InstanceName"};
 constexpr const char* kLoadFailed = "IPersistPropertyBag::Load method failed.";
 constexpr const char* kSaveFailed = "IPersistPropertyBag::Save method failed.";
 }  // namespace
@@ -121,12 +142,15 @@ HRESULT CCoreVexR7100::GetClassID(com::CLSID* clsid) {
   return com::S_OK;
 }
 
-HRESULT CCoreVexR7100::InitNew() { return com::S_OK; }
+HRESULT CCoreVexR7100::InitNew() {
+  return com::S_OK;
+}
 
 HRESULT CCoreVexR7100::Load(com::IPropertyBag* bag, com::IErrorLog* error_log) {
   if (!bag) return com::E_POINTER;
   bool* flags[3] = {&detect_errors_, &log_, &range_checking_};
-  Bstr* texts[6] = {&io_prog_id_, &manufacturer_, &model_name_, &serial_number_, &firmware_version_, &instance_name_};
+  Bstr* texts[6] = {&io_prog_id_,    &manufacturer_,     &model_name_,
+                    &serial_number_, &firmware_version_, &instance_name_};
   for (int i = 0; i < 10; ++i) {
     Variant value;
     HRESULT hr = bag->Read(Bstr(kKeys[i]), &value, error_log);
@@ -154,8 +178,10 @@ HRESULT CCoreVexR7100::Load(com::IPropertyBag* bag, com::IErrorLog* error_log) {
 
 HRESULT CCoreVexR7100::Save(com::IPropertyBag* bag, VARIANT_BOOL, VARIANT_BOOL) {
   if (!bag) return com::E_POINTER;
-  const Bstr* texts[6] = {&io_prog_id_, &manufacturer_, &model_name_, &serial_number_, &firmware_version_, &instance_name_};
-  Variant values[10] = {Variant::Bool(com::ToVariantBool(detect_errors_)), Variant::Bool(com::ToVariantBool(log_)),
+  const Bstr* texts[6] = {&io_prog_id_,    &manufacturer_,     &model_name_,
+                          &serial_number_, &firmware_version_, &instance_name_};
+  Variant values[10] = {Variant::Bool(com::ToVariantBool(detect_errors_)),
+                        Variant::Bool(com::ToVariantBool(log_)),
                         Variant::Bool(com::ToVariantBool(range_checking_)), Variant(timeout_)};
   for (int i = 0; i < 6; ++i) {
     // An empty value is written as a string variant holding no string.

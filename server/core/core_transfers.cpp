@@ -18,7 +18,8 @@ constexpr const char* kQueryVariantFailed = "CCoreVexR7100::QueryForVariantResul
 
 // Working timeout plus an extension, in 64 bits, held to the 32-bit range.
 std::int32_t SaturatedTimeout(std::int64_t milliseconds) {
-  return static_cast<std::int32_t>(std::clamp<std::int64_t>(milliseconds, 0, std::numeric_limits<std::int32_t>::max()));
+  return static_cast<std::int32_t>(
+      std::clamp<std::int64_t>(milliseconds, 0, std::numeric_limits<std::int32_t>::max()));
 }
 
 }  // namespace
@@ -141,7 +142,8 @@ void CCoreVexR7100::RestoreTransferState() {
 
 bool CCoreVexR7100::IsDefiniteBlock(const Variant& block) {
   const SafeArray* array = block.Array();
-  if (block.vt() != (com::VT_ARRAY | com::VT_UI1) || array == nullptr || array->Dims() != 1) return false;
+  if (block.vt() != (com::VT_ARRAY | com::VT_UI1) || array == nullptr || array->Dims() != 1)
+    return false;
   auto bytes = array->Span<const std::uint8_t>();
   // Check that each part is there before reading it.
   if (bytes.size() < 2 || bytes[0] != '#' || bytes[1] < '0' || bytes[1] > '9') return false;

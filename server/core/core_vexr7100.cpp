@@ -11,8 +11,7 @@ constexpr const char* kNotAvailable = "This member is not available in this vers
 
 }  // namespace
 
-CCoreVexR7100::CCoreVexR7100()
-    : errors_(MakeErrorHandler("CCoreVexR7100", "Core Server Object")) {
+CCoreVexR7100::CCoreVexR7100() : errors_(MakeErrorHandler("CCoreVexR7100", "Core Server Object")) {
   // Numbers are formatted and parsed with "." by the runtime whatever the
   // process locale, so the host's locale is left alone.
 }
@@ -21,8 +20,12 @@ CCoreVexR7100::~CCoreVexR7100() {
   if (connected_) (void)Close();
 }
 
-std::optional<std::string> CCoreVexR7100::Command(int id) const { return SetForm(model_.CommandSet(), id); }
-std::optional<std::string> CCoreVexR7100::CommandQuery(int id) const { return QueryForm(model_.CommandSet(), id); }
+std::optional<std::string> CCoreVexR7100::Command(int id) const {
+  return SetForm(model_.CommandSet(), id);
+}
+std::optional<std::string> CCoreVexR7100::CommandQuery(int id) const {
+  return QueryForm(model_.CommandSet(), id);
+}
 std::optional<std::string> CCoreVexR7100::ChannelCommand(int id, int channel) const {
   return ChannelForm(model_.CommandSet(), id, channel);
 }
@@ -51,8 +54,10 @@ HRESULT CCoreVexR7100::InterfaceSupportsErrorInfo(const com::IID& iid) {
 }
 
 // ---- Members of the subsystems still to come ----
-#define VEX_NOT_YET(signature) \
-  HRESULT CCoreVexR7100::signature { return ReportError(kNotAvailable, com::E_NOTIMPL); }
+#define VEX_NOT_YET(signature)                         \
+  HRESULT CCoreVexR7100::signature {                   \
+    return ReportError(kNotAvailable, com::E_NOTIMPL); \
+  }
 VEX_NOT_YET(get_Acquisition(IAcquisitionVexR7100**))
 VEX_NOT_YET(get_AnalogChannels(IAnalogChannelsVexR7100**))
 VEX_NOT_YET(GetScreenImage(VexR7100_ImageFormat, com::IPictureDisp**))
@@ -99,7 +104,8 @@ const com::DispatchTable& CCoreVexR7100::Table() {
           .Interface("IVexR7100EZ")
           .Method("AutoScale", 0xca, &IVexR7100EZ::AutoScale)
           .Method("Digitize", 0xcf, &IVexR7100EZ::Digitize)
-          .Method("Enter", 0xd0, &IVexR7100EZ::Enter, {InOut("Result"), OptDefault("Format", Variant("K"))})
+          .Method("Enter", 0xd0, &IVexR7100EZ::Enter,
+                  {InOut("Result"), OptDefault("Format", Variant("K"))})
           .Method("Output", 0xd6, &IVexR7100EZ::Output, {In("OutputBuffer")})
           .Method("ReadBytes", 0xd7, &IVexR7100EZ::ReadBytes,
                   {InOut("Count"), InOut("Buffer", com::VT_ARRAY | com::VT_UI1)})
@@ -113,26 +119,36 @@ const com::DispatchTable& CCoreVexR7100::Table() {
           .Get("ComponentManufacturer", 0x60020001, &IComponentInfo::get_ComponentManufacturer)
           .Get("ComponentVersion", 0x60020002, &IComponentInfo::get_ComponentVersion)
           .Get("ComponentProgID", 0x60020003, &IComponentInfo::get_ComponentProgID)
-          .Get("LogInterface", 0x60020004, &IComponentInfo::get_LogInterface, {Retval("Value", VT_BOOL)})
-          .Put("LogInterface", 0x60020004, &IComponentInfo::put_LogInterface, {In("Value", VT_BOOL)})
+          .Get("LogInterface", 0x60020004, &IComponentInfo::get_LogInterface,
+               {Retval("Value", VT_BOOL)})
+          .Put("LogInterface", 0x60020004, &IComponentInfo::put_LogInterface,
+               {In("Value", VT_BOOL)})
           .Get("InstanceName", 0x60020006, &IComponentInfo::get_InstanceName)
           .Put("InstanceName", 0x60020006, &IComponentInfo::put_InstanceName, {In("Value")})
-          .Get("DetectDeviceErrors", 0x66, &IUtilitiesVexR7100::get_DetectDeviceErrors, {Retval("Value", VT_BOOL)})
-          .Put("DetectDeviceErrors", 0x66, &IUtilitiesVexR7100::put_DetectDeviceErrors, {In("Value", VT_BOOL)})
+          .Get("DetectDeviceErrors", 0x66, &IUtilitiesVexR7100::get_DetectDeviceErrors,
+               {Retval("Value", VT_BOOL)})
+          .Put("DetectDeviceErrors", 0x66, &IUtilitiesVexR7100::put_DetectDeviceErrors,
+               {In("Value", VT_BOOL)})
           .Get("InstrumentManufacturer", 0x6a, &IUtilitiesVexR7100::get_InstrumentManufacturer)
-          .Put("InstrumentManufacturer", 0x6a, &IUtilitiesVexR7100::put_InstrumentManufacturer, {In("Value")})
+          .Put("InstrumentManufacturer", 0x6a, &IUtilitiesVexR7100::put_InstrumentManufacturer,
+               {In("Value")})
           .Get("InstrumentModel", 0x6b, &IUtilitiesVexR7100::get_InstrumentModel)
           .Put("InstrumentModel", 0x6b, &IUtilitiesVexR7100::put_InstrumentModel, {In("Value")})
           .Get("InstrumentSerialNumber", 0x6c, &IUtilitiesVexR7100::get_InstrumentSerialNumber)
-          .Put("InstrumentSerialNumber", 0x6c, &IUtilitiesVexR7100::put_InstrumentSerialNumber, {In("Value")})
-          .Get("InstrumentFirmwareVersion", 0x6d, &IUtilitiesVexR7100::get_InstrumentFirmwareVersion)
-          .Put("InstrumentFirmwareVersion", 0x6d, &IUtilitiesVexR7100::put_InstrumentFirmwareVersion, {In("Value")})
+          .Put("InstrumentSerialNumber", 0x6c, &IUtilitiesVexR7100::put_InstrumentSerialNumber,
+               {In("Value")})
+          .Get("InstrumentFirmwareVersion", 0x6d,
+               &IUtilitiesVexR7100::get_InstrumentFirmwareVersion)
+          .Put("InstrumentFirmwareVersion", 0x6d,
+               &IUtilitiesVexR7100::put_InstrumentFirmwareVersion, {In("Value")})
           .Get("IO", 0x6e, &IUtilitiesVexR7100::get_IO)
           .PutRef("IO", 0x6e, &IUtilitiesVexR7100::put_IO, {In("Interface")})
           .Method("QueryInstrumentError", 0x72, &IUtilitiesVexR7100::QueryInstrumentError,
                   {Out("ErrorNumber"), Out("ErrorDescription")})
-          .Get("RangeChecking", 0x7c, &IUtilitiesVexR7100::get_RangeChecking, {Retval("Enabled", VT_BOOL)})
-          .Put("RangeChecking", 0x7c, &IUtilitiesVexR7100::put_RangeChecking, {In("Enabled", VT_BOOL)})
+          .Get("RangeChecking", 0x7c, &IUtilitiesVexR7100::get_RangeChecking,
+               {Retval("Enabled", VT_BOOL)})
+          .Put("RangeChecking", 0x7c, &IUtilitiesVexR7100::put_RangeChecking,
+               {In("Enabled", VT_BOOL)})
           .Get("Timeout", 0x7b, &IUtilitiesVexR7100::get_Timeout)
           .Put("Timeout", 0x7b, &IUtilitiesVexR7100::put_Timeout, {In("Value")})
           .Build();

@@ -26,9 +26,8 @@ namespace vex::server {
 
 class MnemonicTable;
 
-class CCoreVexR7100
-    : public com::Object<IVexR7100EZ, IUtilitiesVexR7100, ICoreVexR7100, com::ISupportErrorInfo,
-                         com::IPersistPropertyBag> {
+class CCoreVexR7100 : public com::Object<IVexR7100EZ, IUtilitiesVexR7100, ICoreVexR7100,
+                                         com::ISupportErrorInfo, com::IPersistPropertyBag> {
  public:
   static constexpr std::int32_t kDefaultTimeout = 5000;
   static constexpr const char* kDefaultInstanceName = "Vexan Travium Instrument Server";
@@ -179,7 +178,9 @@ class CCoreVexR7100
 
   // Installs a model record of a test's choosing in place of the table's row
   // (nothing restores the table's rows).
-  void SetModelForTesting(std::optional<ModelEntry> entry) { model_.test_override = std::move(entry); }
+  void SetModelForTesting(std::optional<ModelEntry> entry) {
+    model_.test_override = std::move(entry);
+  }
 
  protected:
   ~CCoreVexR7100() override;
@@ -194,10 +195,12 @@ class CCoreVexR7100
   HRESULT NotConnected();
   HRESULT NotSupported();
   HRESULT DeviceErrorCheck(bool* failed);
-  HRESULT SetIdentity(Bstr* field, const Bstr& value, std::string_view property, std::uint32_t help_id);
+  HRESULT SetIdentity(Bstr* field, const Bstr& value, std::string_view property,
+                      std::uint32_t help_id);
   HRESULT Query(std::string_view command, Variant* value, const char* failure_message);
   HRESULT SetIOTimeout(std::int64_t milliseconds);
   HRESULT DrainErrorQueue();
+  void LogReport(std::string_view message);
 
   // Settings.
   bool detect_errors_ = false;

@@ -37,7 +37,8 @@ HRESULT ErrorHandler::put_InstanceName(const Bstr& name) {
   return com::S_OK;
 }
 
-HRESULT ErrorHandler::Build(const Variant& message, HRESULT code, std::uint32_t help_id, bool chain) {
+HRESULT ErrorHandler::Build(const Variant& message, HRESULT code, std::uint32_t help_id,
+                            bool chain) {
   std::string text;
   HRESULT status = code;
   Variant number;
@@ -83,7 +84,8 @@ HRESULT ErrorHandler::ReportException(const Variant& message, HRESULT code) {
 HRESULT ErrorHandler::ReportErrorEx(const Variant& message, HRESULT code, std::uint32_t help_id) {
   return Build(message, code, help_id, false);
 }
-HRESULT ErrorHandler::ReportExceptionEx(const Variant& message, HRESULT code, std::uint32_t help_id) {
+HRESULT ErrorHandler::ReportExceptionEx(const Variant& message, HRESULT code,
+                                        std::uint32_t help_id) {
   // Without a lower-level error this is the plain form, help id 4 included.
   return Build(message, code, com::PeekErrorInfo() ? help_id : msg::kHelpDefault, true);
 }
@@ -119,7 +121,8 @@ const com::DispatchTable& ErrorHandler::Table() {
   return table;
 }
 
-com::ComPtr<ErrorHandler> MakeErrorHandler(std::string_view class_name, std::string_view instance_name) {
+com::ComPtr<ErrorHandler> MakeErrorHandler(std::string_view class_name,
+                                           std::string_view instance_name) {
   auto handler = com::MakeObject<ErrorHandler>();
   (void)handler->put_ClassName(Bstr(class_name));
   (void)handler->put_InstanceName(Bstr(instance_name));

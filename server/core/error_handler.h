@@ -41,6 +41,7 @@ class ErrorHandler : public com::Object<IErrorHandler, com::ISupportErrorInfo> {
 };
 
 // A new error handler with its two names set.
-com::ComPtr<ErrorHandler> MakeErrorHandler(std::string_view class_name, std::string_view instance_name);
+com::ComPtr<ErrorHandler> MakeErrorHandler(std::string_view class_name,
+                                           std::string_view instance_name);
 
 }  // namespace vex::server

@@ -2,7 +2,9 @@
 
 namespace vex::server {
 
-std::string GladBag::KeyOf(const Bstr& name) const { return prefix_.Str() + name.Str(); }
+std::string GladBag::KeyOf(const Bstr& name) const {
+  return prefix_.Str() + name.Str();
+}
 
 HRESULT GladBag::Read(const Bstr& name, Variant* value, com::IErrorLog* error_log) {
   if (!bag_) return com::E_UNEXPECTED;
@@ -36,7 +38,8 @@ HRESULT GladBag::put_PropertiesPrefix(const Bstr& prefix) {
 HRESULT GladBag::InstallPropertyBag(com::IPropertyBag* bag) {
   if (!bag) return com::E_UNEXPECTED;
   com::ComPtr<com::IPropertyBag> as_bag;
-  if (FAILED(bag->QueryInterface(com::IPropertyBag::kIid, reinterpret_cast<void**>(as_bag.ReleaseAndGetAddressOf()))))
+  if (FAILED(bag->QueryInterface(com::IPropertyBag::kIid,
+                                 reinterpret_cast<void**>(as_bag.ReleaseAndGetAddressOf()))))
     return com::E_FAIL;
   bag_ = std::move(as_bag);
   return com::S_OK;

@@ -56,7 +56,8 @@ inline constexpr const char* kSetWhileConnected =
     "instrument.";
 inline constexpr const char* kSupportedInstrumentsFailed =
     "Failed to obtain the list of supported instruments for this device server.";
-inline constexpr const char* kConnectionStatusFailed = "Failed to obtain the current connection status.";
+inline constexpr const char* kConnectionStatusFailed =
+    "Failed to obtain the current connection status.";
 inline constexpr const char* kSupportStatusFailed =
     "Failed to obtain the instrument's support status for this device server.";
 inline constexpr const char* kTestForDeviceErrorsFailed =

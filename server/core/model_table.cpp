@@ -71,8 +71,12 @@ constexpr std::array<OptionEntry, 28> kOptions = BuildOptions();
 
 }  // namespace
 
-std::span<const ModelEntry> ModelTable() { return kModels; }
-std::span<const OptionEntry> OptionTable() { return kOptions; }
+std::span<const ModelEntry> ModelTable() {
+  return kModels;
+}
+std::span<const OptionEntry> OptionTable() {
+  return kOptions;
+}
 
 const ModelEntry& ModelRecord::Entry() const {
   if (test_override) return *test_override;

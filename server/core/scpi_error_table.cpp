@@ -55,7 +55,9 @@ constexpr std::array<ScpiError, 44> kTable{{
 
 }  // namespace
 
-std::span<const ScpiError> ScpiErrorTable() { return kTable; }
+std::span<const ScpiError> ScpiErrorTable() {
+  return kTable;
+}
 
 std::string_view ScpiErrorText(std::int32_t number) {
   // Binary search over the descending part, after the "unknown" entry.

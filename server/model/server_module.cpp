@@ -15,8 +15,14 @@ com::CreateFunction Creator() {
 }
 
 com::ClassRegistration Entry(const com::CLSID& clsid, const std::string& name) {
-  return com::ClassRegistration{clsid, "VexR7100X." + name + ".1", "VexR7100X." + name, name + " Class",
-                                "Apartment", "", "VexR7100ServerLib", true};
+  return com::ClassRegistration{clsid,
+                                "VexR7100X." + name + ".1",
+                                "VexR7100X." + name,
+                                name + " Class",
+                                "Apartment",
+                                "",
+                                "VexR7100ServerLib",
+                                true};
 }
 
 const com::ServerModule& Module() {

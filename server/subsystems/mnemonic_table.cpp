@@ -4,7 +4,9 @@
 
 namespace vex::server {
 namespace {
-bool IsDelimiter(char c) { return c == ' ' || c == '\n' || c == '\r'; }
+bool IsDelimiter(char c) {
+  return c == ' ' || c == '\n' || c == '\r';
+}
 }  // namespace
 
 std::optional<std::string_view> MnemonicTable::WordOf(std::int32_t value) const {
@@ -26,7 +28,9 @@ std::optional<std::int16_t> MnemonicTable::ValueOfReply(std::string_view reply) 
   return std::nullopt;
 }
 
-bool MnemonicTable::Contains(std::int32_t value) const { return WordOf(value).has_value(); }
+bool MnemonicTable::Contains(std::int32_t value) const {
+  return WordOf(value).has_value();
+}
 
 const MnemonicTable& OnOffTable() {
   static const MnemonicTable table{{"OFF", 0}, {"ON", 1}, {"0", 0}, {"1", 1}};

@@ -27,7 +27,9 @@ std::string_view Trim(std::string_view s) {
   return s;
 }
 
-bool IEquals(std::string_view a, std::string_view b) { return Upper(a) == Upper(b); }
+bool IEquals(std::string_view a, std::string_view b) {
+  return Upper(a) == Upper(b);
+}
 
 // A whole-field decimal number (digits only, no sign) in [lo, hi].
 std::optional<int> ParseNumber(std::string_view s, int lo, int hi) {
@@ -84,8 +86,7 @@ class Parser {
     if (head.rfind("TCPIP", 0) == 0) return Tcpip(f);
     if (head.rfind("USB", 0) == 0) return Fail("USB instruments are not supported");
     if (head.rfind("ASRL", 0) == 0) return Fail("serial ports are addressed as COM1 to COM4");
-    return Fail("unknown interface \"" + std::string(f[0]) +
-                "\" (expected COMn, GPIBn or TCPIPn)");
+    return Fail("unknown interface \"" + std::string(f[0]) + "\" (expected COMn, GPIBn or TCPIPn)");
   }
 
  private:
@@ -136,10 +137,14 @@ class Parser {
       a.baud = *v;
     } else if (key == "HANDSHAKE") {
       if (Status st = dup(a.handshake.has_value()); !st.ok()) return st;
-      if (value == "NONE") a.handshake = Handshake::kNone;
-      else if (value == "XON_XOFF") a.handshake = Handshake::kXonXoff;
-      else if (value == "DTR_DSR") a.handshake = Handshake::kDtrDsr;
-      else return Fail("handshake \"" + value + "\" is not NONE, XON_XOFF or DTR_DSR");
+      if (value == "NONE")
+        a.handshake = Handshake::kNone;
+      else if (value == "XON_XOFF")
+        a.handshake = Handshake::kXonXoff;
+      else if (value == "DTR_DSR")
+        a.handshake = Handshake::kDtrDsr;
+      else
+        return Fail("handshake \"" + value + "\" is not NONE, XON_XOFF or DTR_DSR");
     } else if (key == "SIZE") {
       if (Status st = dup(a.data_bits.has_value()); !st.ok()) return st;
       auto v = ParseNumber(value, 5, 8);
@@ -147,18 +152,28 @@ class Parser {
       a.data_bits = *v;
     } else if (key == "PARITY") {
       if (Status st = dup(a.parity.has_value()); !st.ok()) return st;
-      if (value == "NONE") a.parity = Parity::kNone;
-      else if (value == "ODD") a.parity = Parity::kOdd;
-      else if (value == "EVEN") a.parity = Parity::kEven;
-      else if (value == "MARK") a.parity = Parity::kMark;
-      else if (value == "SPACE") a.parity = Parity::kSpace;
-      else return Fail("parity \"" + value + "\" is not NONE, ODD, EVEN, MARK or SPACE");
+      if (value == "NONE")
+        a.parity = Parity::kNone;
+      else if (value == "ODD")
+        a.parity = Parity::kOdd;
+      else if (value == "EVEN")
+        a.parity = Parity::kEven;
+      else if (value == "MARK")
+        a.parity = Parity::kMark;
+      else if (value == "SPACE")
+        a.parity = Parity::kSpace;
+      else
+        return Fail("parity \"" + value + "\" is not NONE, ODD, EVEN, MARK or SPACE");
     } else if (key == "STOP") {
       if (Status st = dup(a.stop_bits.has_value()); !st.ok()) return st;
-      if (value == "1") a.stop_bits = StopBits::kOne;
-      else if (value == "1.5") a.stop_bits = StopBits::kOneAndHalf;
-      else if (value == "2") a.stop_bits = StopBits::kTwo;
-      else return Fail("stop bits \"" + value + "\" is not 1, 1.5 or 2");
+      if (value == "1")
+        a.stop_bits = StopBits::kOne;
+      else if (value == "1.5")
+        a.stop_bits = StopBits::kOneAndHalf;
+      else if (value == "2")
+        a.stop_bits = StopBits::kTwo;
+      else
+        return Fail("stop bits \"" + value + "\" is not 1, 1.5 or 2");
     } else {
       return Fail("unknown keyword \"" + key +
                   "\" (expected Baud, Handshake, Size, Parity or Stop)");
@@ -187,9 +202,9 @@ class Parser {
     if (h.front() == '[') {
       if (h.back() != ']' || h.size() < 3) return Fail("unterminated IPv6 host in brackets");
       h = h.substr(1, h.size() - 2);
-      if (!std::all_of(h.begin(), h.end(),
-                       [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) ||
-                                           c == ':' || c == '.' || c == '%'; }))
+      if (!std::all_of(h.begin(), h.end(), [](char c) {
+            return std::isxdigit(static_cast<unsigned char>(c)) || c == ':' || c == '.' || c == '%';
+          }))
         return Fail("bad IPv6 host \"" + std::string(h) + "\"");
     } else if (!std::all_of(h.begin(), h.end(), [](char c) {
                  return std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-' ||
@@ -244,39 +259,53 @@ class Parser {
 
 const char* ParityName(Parity p) {
   switch (p) {
-    case Parity::kNone: return "NONE";
-    case Parity::kOdd: return "ODD";
-    case Parity::kEven: return "EVEN";
-    case Parity::kMark: return "MARK";
-    case Parity::kSpace: return "SPACE";
+    case Parity::kNone:
+      return "NONE";
+    case Parity::kOdd:
+      return "ODD";
+    case Parity::kEven:
+      return "EVEN";
+    case Parity::kMark:
+      return "MARK";
+    case Parity::kSpace:
+      return "SPACE";
   }
   return "?";
 }
 
 const char* StopBitsName(StopBits s) {
   switch (s) {
-    case StopBits::kOne: return "1";
-    case StopBits::kOneAndHalf: return "1.5";
-    case StopBits::kTwo: return "2";
+    case StopBits::kOne:
+      return "1";
+    case StopBits::kOneAndHalf:
+      return "1.5";
+    case StopBits::kTwo:
+      return "2";
   }
   return "?";
 }
 
 const char* HandshakeName(Handshake h) {
   switch (h) {
-    case Handshake::kNone: return "NONE";
-    case Handshake::kXonXoff: return "XON_XOFF";
-    case Handshake::kDtrDsr: return "DTR_DSR";
+    case Handshake::kNone:
+      return "NONE";
+    case Handshake::kXonXoff:
+      return "XON_XOFF";
+    case Handshake::kDtrDsr:
+      return "DTR_DSR";
   }
   return "?";
 }
 
 std::string Address::bus_type() const {
   switch (kind) {
-    case Kind::kSerial: return "ASRL";
-    case Kind::kGpib: return "GPIB";
+    case Kind::kSerial:
+      return "ASRL";
+    case Kind::kGpib:
+      return "GPIB";
     case Kind::kTcpSocket:
-    case Kind::kVxi11: return "TCPIP";
+    case Kind::kVxi11:
+      return "TCPIP";
   }
   return "";
 }
@@ -293,10 +322,13 @@ SerialSettings Address::serial_settings() const {
 
 std::string Address::interface_name() const {
   switch (kind) {
-    case Kind::kSerial: return "COM" + std::to_string(board);
-    case Kind::kGpib: return "GPIB" + std::to_string(board);
+    case Kind::kSerial:
+      return "COM" + std::to_string(board);
+    case Kind::kGpib:
+      return "GPIB" + std::to_string(board);
     case Kind::kTcpSocket:
-    case Kind::kVxi11: return "TCPIP" + std::to_string(board);
+    case Kind::kVxi11:
+      return "TCPIP" + std::to_string(board);
   }
   return "";
 }
@@ -315,19 +347,25 @@ std::string Address::ToString() const {
       if (!kw.empty()) out += "::" + kw;
       break;
     }
-    case Kind::kGpib: out += "::" + std::to_string(gpib_address) + "::INSTR"; break;
+    case Kind::kGpib:
+      out += "::" + std::to_string(gpib_address) + "::INSTR";
+      break;
     case Kind::kTcpSocket:
     case Kind::kVxi11: {
       bool v6 = host.find(':') != std::string::npos;
       out += "::" + (v6 ? "[" + host + "]" : host);
-      if (kind == Kind::kTcpSocket) out += "::" + std::to_string(port) + "::SOCKET";
-      else out += "::" + device + "::INSTR";
+      if (kind == Kind::kTcpSocket)
+        out += "::" + std::to_string(port) + "::SOCKET";
+      else
+        out += "::" + device + "::INSTR";
       break;
     }
   }
   return out;
 }
 
-Result<Address> ParseAddress(std::string_view text) { return Parser(text).Run(); }
+Result<Address> ParseAddress(std::string_view text) {
+  return Parser(text).Run();
+}
 
 }  // namespace vex::io

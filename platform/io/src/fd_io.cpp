@@ -53,20 +53,21 @@ Status WriteAll(int fd, FdKind kind, std::span<const std::uint8_t> data, Deadlin
       continue;
     }
     if (n < 0 && (errno == EPIPE || errno == ECONNRESET || errno == EIO))
-      return Status(Errc::kClosed, what + " closed after " + std::to_string(done) + " of " +
-                                       std::to_string(data.size()) + " bytes written",
+      return Status(Errc::kClosed,
+                    what + " closed after " + std::to_string(done) + " of " +
+                        std::to_string(data.size()) + " bytes written",
                     errno);
     if (n < 0) return Status::FromErrno("write to " + what, errno);
     // A write of 0 bytes for a non-empty request: the peer takes no data.
     return Status(Errc::kIoError, "write to " + what + " made no progress after " +
-                                      std::to_string(done) + " of " +
-                                      std::to_string(data.size()) + " bytes");
+                                      std::to_string(done) + " of " + std::to_string(data.size()) +
+                                      " bytes");
   }
   return {};
 }
 
-Result<ReadResult> ReadSome(int fd, FdKind kind, std::span<std::uint8_t> buffer,
-                            Deadline deadline, const std::string& what) {
+Result<ReadResult> ReadSome(int fd, FdKind kind, std::span<std::uint8_t> buffer, Deadline deadline,
+                            const std::string& what) {
   short rev = 0;
   for (;;) {
     ssize_t n = kind == FdKind::kSocket ? ::recv(fd, buffer.data(), buffer.size(), 0)

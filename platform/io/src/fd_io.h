@@ -22,8 +22,8 @@ Status WriteAll(int fd, FdKind kind, std::span<const std::uint8_t> data, Deadlin
                 const std::string& what);
 
 // One read of what is available, after waiting for input until the deadline.
-Result<ReadResult> ReadSome(int fd, FdKind kind, std::span<std::uint8_t> buffer,
-                            Deadline deadline, const std::string& what);
+Result<ReadResult> ReadSome(int fd, FdKind kind, std::span<std::uint8_t> buffer, Deadline deadline,
+                            const std::string& what);
 
 // Reads and drops whatever is available now, without waiting.
 void DrainInput(int fd, FdKind kind);

@@ -6,8 +6,12 @@
 namespace vex::io {
 namespace {
 
-bool IsDigit(std::uint8_t c) { return c >= '0' && c <= '9'; }
-bool IsSpace(std::uint8_t c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool IsDigit(std::uint8_t c) {
+  return c >= '0' && c <= '9';
+}
+bool IsSpace(std::uint8_t c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
 std::string ShowByte(std::uint8_t c) {
   static const char kHex[] = "0123456789abcdef";
@@ -43,13 +47,16 @@ Status MessageReader::Fill(Deadline deadline) {
     if (r->count > 0 || r->end) return {};
     // An interrupted wait made no progress; the transport's next call sees
     // the deadline, but do not rely on it to stop a tight loop.
-    if (Clock::now() >= deadline) return Status(Errc::kTimeout, "timed out reading " + transport_.description());
+    if (Clock::now() >= deadline)
+      return Status(Errc::kTimeout, "timed out reading " + transport_.description());
   }
 }
 
 Status MessageReader::Need(std::size_t n, Deadline deadline) {
   while (buffered() < n) {
-    if (end_pending_) return Status(Errc::kTruncated, "message ended after " + std::to_string(buffered()) + " bytes");
+    if (end_pending_)
+      return Status(Errc::kTruncated,
+                    "message ended after " + std::to_string(buffered()) + " bytes");
     Status st = Fill(deadline);
     if (!st.ok()) return st;
   }
@@ -180,16 +187,18 @@ Status MessageReader::ReadBlock(std::vector<std::uint8_t>& out, Deadline deadlin
   for (;;) {
     Status st = Need(1, deadline);
     if (!st.ok()) {
-      if (st.code() == Errc::kTimeout) return Status(Errc::kTimeout, "timed out waiting for a block" + from);
+      if (st.code() == Errc::kTimeout)
+        return Status(Errc::kTimeout, "timed out waiting for a block" + from);
       return st;
     }
     while (buffered() > 0 && IsSpace(buf_[begin_])) ++begin_;
     if (buffered() > 0) break;
-    if (end_pending_) return Status(Errc::kMalformed, "empty reply" + from + " where a block was expected");
+    if (end_pending_)
+      return Status(Errc::kMalformed, "empty reply" + from + " where a block was expected");
   }
   if (buf_[begin_] != '#')
-    return Status(Errc::kMalformed, "block" + from + " does not start with '#' (got " +
-                                        ShowByte(buf_[begin_]) + ")");
+    return Status(Errc::kMalformed,
+                  "block" + from + " does not start with '#' (got " + ShowByte(buf_[begin_]) + ")");
   if (Status st = Need(2, deadline); !st.ok()) return st;
   std::uint8_t n_char = buf_[begin_ + 1];
   if (!IsDigit(n_char))
@@ -209,7 +218,8 @@ Status MessageReader::ReadBlock(std::vector<std::uint8_t>& out, Deadline deadlin
     return st;
   }
   if (Status st = Need(2 + n, deadline); !st.ok()) {
-    if (st.code() == Errc::kTruncated) return Status(Errc::kMalformed, "block header" + from + " ends inside its length field");
+    if (st.code() == Errc::kTruncated)
+      return Status(Errc::kMalformed, "block header" + from + " ends inside its length field");
     return st;
   }
   std::uint64_t length = 0;
@@ -233,13 +243,15 @@ Status MessageReader::ReadBlock(std::vector<std::uint8_t>& out, Deadline deadlin
 
   std::size_t got = 0;
   bool ended = false;
-  Status st = ReadExact(out.data() + prefix, static_cast<std::size_t>(length), deadline, &got, &ended);
+  Status st =
+      ReadExact(out.data() + prefix, static_cast<std::size_t>(length), deadline, &got, &ended);
   if (!st.ok() || ended) {
     out.resize(prefix + got);
     std::string what = "block" + from + " truncated: received " + Of(got, length);
     if (ended) return Status(Errc::kTruncated, what + " before the end of the message");
     if (st.code() == Errc::kTimeout) return Status(Errc::kTimeout, what + " before the timeout");
-    if (st.code() == Errc::kClosed) return Status(Errc::kClosed, what + " before the connection closed", st.sys_errno());
+    if (st.code() == Errc::kClosed)
+      return Status(Errc::kClosed, what + " before the connection closed", st.sys_errno());
     return Status(st.code(), what + ": " + st.message(), st.sys_errno());
   }
   SwallowTrailer(deadline);
@@ -258,7 +270,8 @@ Status MessageReader::ReadBytes(std::size_t n, std::vector<std::uint8_t>& out, D
   // END on the last byte asked for ends this message, not the next one.
   if (st.ok() && buffered() == 0) end_pending_ = false;
   if (!st.ok() && st.code() == Errc::kTimeout)
-    return Status(Errc::kTimeout, "timed out after " + Of(got, n) + " from " + transport_.description());
+    return Status(Errc::kTimeout,
+                  "timed out after " + Of(got, n) + " from " + transport_.description());
   return st;
 }
 

@@ -29,17 +29,19 @@ Status ParseInto(std::string_view text, PortMap* out) {
     std::size_t eq = item.find('=');
     Status st;
     if (eq == std::string_view::npos) {
-      st = Status(Errc::kInvalidArgument, "port map entry \"" + std::string(item) +
-                                              "\" is not COMn=<device path>");
+      st = Status(Errc::kInvalidArgument,
+                  "port map entry \"" + std::string(item) + "\" is not COMn=<device path>");
     } else {
       std::string_view name = Trim(item.substr(0, eq));
       std::string_view path = Trim(item.substr(eq + 1));
       auto parsed = ParseAddress(name);
       if (!parsed || parsed->kind != Address::Kind::kSerial || name.find("::") != name.npos) {
-        st = Status(Errc::kInvalidArgument, "port map entry \"" + std::string(item) +
-                                                "\" does not name COM" +
-                                                std::to_string(kFirstComPort) + " to COM" +
-                                                std::to_string(kLastComPort));
+        st = Status(Errc::kInvalidArgument,
+                    "port map entry \"" + std::string(item) + "\" does not name COM" +
+                        std::to_string(kFirstComPort) + " to COM" + std::to_string(kLastComPort));
+      } else if (path.empty()) {
+        st = Status(Errc::kInvalidArgument,
+                    "port map entry \"" + std::string(item) + "\" has an empty device path");
       } else {
         st = out->Set(parsed->board, std::string(path));
       }
@@ -53,7 +55,8 @@ std::string ConfigFilePath() {
   if (const char* f = std::getenv("VEX_COM_PORTS_FILE"); f && *f) return f;
   if (const char* x = std::getenv("XDG_CONFIG_HOME"); x && *x)
     return std::string(x) + "/vex/com-ports.conf";
-  if (const char* h = std::getenv("HOME"); h && *h) return std::string(h) + "/.config/vex/com-ports.conf";
+  if (const char* h = std::getenv("HOME"); h && *h)
+    return std::string(h) + "/.config/vex/com-ports.conf";
   return {};
 }
 

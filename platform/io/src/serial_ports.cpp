@@ -25,7 +25,8 @@ SysfsVerdict FromSysfs(const std::string& name) {
   if (!fs::exists(dir, ec)) return SysfsVerdict::kUnknown;
   std::ifstream type_file(dir / "type");
   int type = 0;
-  if (type_file >> type) return type != PORT_UNKNOWN ? SysfsVerdict::kPresent : SysfsVerdict::kAbsent;
+  if (type_file >> type)
+    return type != PORT_UNKNOWN ? SysfsVerdict::kPresent : SysfsVerdict::kAbsent;
   if (fs::exists(dir / "device", ec)) return SysfsVerdict::kPresent;
   return SysfsVerdict::kAbsent;
 }
@@ -48,9 +49,12 @@ bool IsSerialDevicePresent(const std::string& path, bool mapped) {
   struct stat st {};
   if (::stat(real.c_str(), &st) != 0 || !S_ISCHR(st.st_mode)) return false;
   switch (FromSysfs(real.filename().string())) {
-    case SysfsVerdict::kPresent: return true;
-    case SysfsVerdict::kAbsent: return false;
-    case SysfsVerdict::kUnknown: break;
+    case SysfsVerdict::kPresent:
+      return true;
+    case SysfsVerdict::kAbsent:
+      return false;
+    case SysfsVerdict::kUnknown:
+      break;
   }
   // No sysfs entry: a pty or a node sysfs does not describe.
   if (real.string().rfind("/dev/pts/", 0) == 0) return mapped;
@@ -62,8 +66,7 @@ std::vector<SerialPortInfo> ListComPorts(const PortMap& map) {
   for (int n = kFirstComPort; n <= kLastComPort; ++n) {
     std::string dev = map.DevicePath(n);
     bool mapped = map.IsMapped(n);
-    if (IsSerialDevicePresent(dev, mapped))
-      out.push_back({"COM" + std::to_string(n), dev, mapped});
+    if (IsSerialDevicePresent(dev, mapped)) out.push_back({"COM" + std::to_string(n), dev, mapped});
   }
   return out;
 }

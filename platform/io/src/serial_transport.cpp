@@ -2,6 +2,8 @@
 
 #include <fcntl.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -21,12 +23,12 @@ struct BaudEntry {
 };
 
 constexpr BaudEntry kBaudTable[] = {
-    {50, B50},         {75, B75},         {110, B110},       {134, B134},
-    {150, B150},       {200, B200},       {300, B300},       {600, B600},
-    {1200, B1200},     {1800, B1800},     {2400, B2400},     {4800, B4800},
-    {9600, B9600},     {19200, B19200},   {38400, B38400},   {57600, B57600},
-    {115200, B115200}, {230400, B230400}, {460800, B460800}, {500000, B500000},
-    {576000, B576000}, {921600, B921600}, {1000000, B1000000}, {1152000, B1152000},
+    {50, B50},           {75, B75},           {110, B110},         {134, B134},
+    {150, B150},         {200, B200},         {300, B300},         {600, B600},
+    {1200, B1200},       {1800, B1800},       {2400, B2400},       {4800, B4800},
+    {9600, B9600},       {19200, B19200},     {38400, B38400},     {57600, B57600},
+    {115200, B115200},   {230400, B230400},   {460800, B460800},   {500000, B500000},
+    {576000, B576000},   {921600, B921600},   {1000000, B1000000}, {1152000, B1152000},
     {1500000, B1500000}, {2000000, B2000000}, {2500000, B2500000}, {3000000, B3000000},
     {3500000, B3500000}, {4000000, B4000000},
 };
@@ -48,18 +50,26 @@ int SpeedRate(speed_t code) {
 }
 
 // The modem-line ioctls fail like this on a device that has no modem lines.
-bool NoModemLines(int err) { return err == ENOTTY || err == EINVAL; }
+bool NoModemLines(int err) {
+  return err == ENOTTY || err == EINVAL;
+}
 
 // Data is written in chunks of this size under DTR/DSR handshake, so that a
 // device dropping DSR stops the flow within one chunk.
 constexpr std::size_t kDsrChunk = 64;
+
+// Device majors of Unix98 pty slaves (/dev/pts/N).
+constexpr unsigned kPtySlaveMajorFirst = 136;
+constexpr unsigned kPtySlaveMajorLast = 143;
 
 }  // namespace
 
 SerialTransport::SerialTransport(std::string device_path, SerialSettings settings)
     : path_(std::move(device_path)), settings_(settings) {}
 
-SerialTransport::~SerialTransport() { Close(); }
+SerialTransport::~SerialTransport() {
+  Close();
+}
 
 Status SerialTransport::Open(Deadline) {
   Close();
@@ -71,6 +81,9 @@ Status SerialTransport::Open(Deadline) {
   }
   fd_ = fd;
   has_modem_lines_ = true;
+  struct stat st_buf {};
+  is_pty_ = ::fstat(fd, &st_buf) == 0 && major(st_buf.st_rdev) >= kPtySlaveMajorFirst &&
+            major(st_buf.st_rdev) <= kPtySlaveMajorLast;
   Status st = ApplySettings(settings_);
   if (!st.ok()) {
     Close();
@@ -98,8 +111,8 @@ Status SerialTransport::ApplySettings(const SerialSettings& s) {
     return Status(Errc::kUnsupported, path_ + ": baud rate " + std::to_string(s.baud) +
                                           " is not supported by the serial driver");
   if (s.data_bits < 5 || s.data_bits > 8)
-    return Status(Errc::kUnsupported, path_ + ": data size " + std::to_string(s.data_bits) +
-                                          " is not 5 to 8");
+    return Status(Errc::kUnsupported,
+                  path_ + ": data size " + std::to_string(s.data_bits) + " is not 5 to 8");
   // termios has one "two stop bits" flag, which the UART turns into 1.5 stop
   // bits at five data bits.
   if (s.stop_bits == StopBits::kOneAndHalf && s.data_bits != 5)
@@ -114,17 +127,34 @@ Status SerialTransport::ApplySettings(const SerialSettings& s) {
   t.c_cflag |= CLOCAL | CREAD;
   t.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
   switch (s.data_bits) {
-    case 5: t.c_cflag |= CS5; break;
-    case 6: t.c_cflag |= CS6; break;
-    case 7: t.c_cflag |= CS7; break;
-    default: t.c_cflag |= CS8; break;
+    case 5:
+      t.c_cflag |= CS5;
+      break;
+    case 6:
+      t.c_cflag |= CS6;
+      break;
+    case 7:
+      t.c_cflag |= CS7;
+      break;
+    default:
+      t.c_cflag |= CS8;
+      break;
   }
   switch (s.parity) {
-    case Parity::kNone: break;
-    case Parity::kOdd: t.c_cflag |= PARENB | PARODD; break;
-    case Parity::kEven: t.c_cflag |= PARENB; break;
-    case Parity::kMark: t.c_cflag |= PARENB | CMSPAR | PARODD; break;
-    case Parity::kSpace: t.c_cflag |= PARENB | CMSPAR; break;
+    case Parity::kNone:
+      break;
+    case Parity::kOdd:
+      t.c_cflag |= PARENB | PARODD;
+      break;
+    case Parity::kEven:
+      t.c_cflag |= PARENB;
+      break;
+    case Parity::kMark:
+      t.c_cflag |= PARENB | CMSPAR | PARODD;
+      break;
+    case Parity::kSpace:
+      t.c_cflag |= PARENB | CMSPAR;
+      break;
   }
   if (s.stop_bits != StopBits::kOne) t.c_cflag |= CSTOPB;
   t.c_iflag &= ~(IXON | IXOFF | IXANY);
@@ -134,8 +164,32 @@ Status SerialTransport::ApplySettings(const SerialSettings& s) {
   t.c_cc[VTIME] = 0;
   ::cfsetispeed(&t, speed);
   ::cfsetospeed(&t, speed);
-  if (::tcsetattr(fd_, TCSANOW, &t) != 0) return Status::FromErrno("tcsetattr " + path_, errno);
+  int rc = ::tcsetattr(fd_, TCSANOW, &t);
+  if (rc != 0 && errno == EINVAL && is_pty_) {
+    // A pty forces eight bits without parity, and the C library reports the
+    // refused framing as EINVAL. A pty has no wire to frame: apply the rest.
+    t.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR);
+    t.c_cflag |= CS8;
+    rc = ::tcsetattr(fd_, TCSANOW, &t);
+  }
+  if (rc != 0) return Status::FromErrno("tcsetattr " + path_, errno);
+  // tcsetattr succeeds when any part of the change was made; drivers drop
+  // what their hardware cannot do (mark and space parity on many USB
+  // adapters), so check what the line holds now.
+  const SerialSettings previous = settings_;
   settings_ = s;
+  auto now = ReadSettings();
+  // A pty forces eight bits without parity (it has no wire to frame);
+  // there only the rest is checked.
+  const bool framing_differs =
+      now.ok() && !is_pty_ && (now->data_bits != s.data_bits || now->parity != s.parity);
+  if (now.ok() && (framing_differs || now->baud != s.baud || now->stop_bits != s.stop_bits)) {
+    settings_ = previous;
+    return Status(Errc::kUnsupported,
+                  path_ + ": the serial driver did not accept " + std::to_string(s.baud) +
+                      " baud, " + std::to_string(s.data_bits) + " data bits, parity " +
+                      ParityName(s.parity) + ", " + StopBitsName(s.stop_bits) + " stop bits");
+  }
   return {};
 }
 
@@ -146,21 +200,37 @@ Result<SerialSettings> SerialTransport::ReadSettings() const {
   SerialSettings s;
   s.baud = SpeedRate(::cfgetospeed(&t));
   switch (t.c_cflag & CSIZE) {
-    case CS5: s.data_bits = 5; break;
-    case CS6: s.data_bits = 6; break;
-    case CS7: s.data_bits = 7; break;
-    default: s.data_bits = 8; break;
+    case CS5:
+      s.data_bits = 5;
+      break;
+    case CS6:
+      s.data_bits = 6;
+      break;
+    case CS7:
+      s.data_bits = 7;
+      break;
+    default:
+      s.data_bits = 8;
+      break;
   }
-  if (!(t.c_cflag & PARENB)) s.parity = Parity::kNone;
-  else if (t.c_cflag & CMSPAR) s.parity = (t.c_cflag & PARODD) ? Parity::kMark : Parity::kSpace;
-  else s.parity = (t.c_cflag & PARODD) ? Parity::kOdd : Parity::kEven;
-  if (t.c_cflag & CSTOPB) s.stop_bits = s.data_bits == 5 ? StopBits::kOneAndHalf : StopBits::kTwo;
-  else s.stop_bits = StopBits::kOne;
+  if (!(t.c_cflag & PARENB))
+    s.parity = Parity::kNone;
+  else if (t.c_cflag & CMSPAR)
+    s.parity = (t.c_cflag & PARODD) ? Parity::kMark : Parity::kSpace;
+  else
+    s.parity = (t.c_cflag & PARODD) ? Parity::kOdd : Parity::kEven;
+  if (t.c_cflag & CSTOPB)
+    s.stop_bits = s.data_bits == 5 ? StopBits::kOneAndHalf : StopBits::kTwo;
+  else
+    s.stop_bits = StopBits::kOne;
   // The handshake is reported as configured: DTR/DSR lives in this class,
   // XON/XOFF in the driver's flags.
-  if (t.c_iflag & (IXON | IXOFF)) s.handshake = Handshake::kXonXoff;
-  else if (settings_.handshake == Handshake::kDtrDsr) s.handshake = Handshake::kDtrDsr;
-  else s.handshake = Handshake::kNone;
+  if (t.c_iflag & (IXON | IXOFF))
+    s.handshake = Handshake::kXonXoff;
+  else if (settings_.handshake == Handshake::kDtrDsr)
+    s.handshake = Handshake::kDtrDsr;
+  else
+    s.handshake = Handshake::kNone;
   return s;
 }
 
@@ -178,8 +248,12 @@ Status SerialTransport::SetModemLine(int bit, bool on, const char* name) {
   return {};
 }
 
-Status SerialTransport::SetDtr(bool on) { return SetModemLine(TIOCM_DTR, on, "DTR"); }
-Status SerialTransport::SetRts(bool on) { return SetModemLine(TIOCM_RTS, on, "RTS"); }
+Status SerialTransport::SetDtr(bool on) {
+  return SetModemLine(TIOCM_DTR, on, "DTR");
+}
+Status SerialTransport::SetRts(bool on) {
+  return SetModemLine(TIOCM_RTS, on, "RTS");
+}
 
 Status SerialTransport::WaitForDsr(Deadline deadline) {
   for (;;) {

@@ -28,7 +28,9 @@ Status Session::Write(std::span<const std::uint8_t> data) {
   return transport_->Write(data, NextDeadline());
 }
 
-Status Session::Write(std::string_view text) { return Write(Bytes(text)); }
+Status Session::Write(std::string_view text) {
+  return Write(Bytes(text));
+}
 
 void Session::LogRead(std::span<const std::uint8_t> data) {
   if (log_) log_->Record(address_, TrafficLog::Direction::kRead, data);

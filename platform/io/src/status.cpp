@@ -7,17 +7,28 @@ namespace vex::io {
 
 const char* ErrcName(Errc code) {
   switch (code) {
-    case Errc::kOk: return "ok";
-    case Errc::kTimeout: return "timeout";
-    case Errc::kClosed: return "closed";
-    case Errc::kIoError: return "I/O error";
-    case Errc::kBadAddress: return "bad address";
-    case Errc::kTooLarge: return "too large";
-    case Errc::kMalformed: return "malformed reply";
-    case Errc::kTruncated: return "truncated";
-    case Errc::kNotOpen: return "not open";
-    case Errc::kUnsupported: return "unsupported";
-    case Errc::kInvalidArgument: return "invalid argument";
+    case Errc::kOk:
+      return "ok";
+    case Errc::kTimeout:
+      return "timeout";
+    case Errc::kClosed:
+      return "closed";
+    case Errc::kIoError:
+      return "I/O error";
+    case Errc::kBadAddress:
+      return "bad address";
+    case Errc::kTooLarge:
+      return "too large";
+    case Errc::kMalformed:
+      return "malformed reply";
+    case Errc::kTruncated:
+      return "truncated";
+    case Errc::kNotOpen:
+      return "not open";
+    case Errc::kUnsupported:
+      return "unsupported";
+    case Errc::kInvalidArgument:
+      return "invalid argument";
   }
   return "unknown";
 }

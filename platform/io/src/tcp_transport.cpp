@@ -21,7 +21,9 @@ TcpTransport::TcpTransport(std::string host, int port)
 TcpTransport::TcpTransport(std::string host, int port, Options options)
     : host_(std::move(host)), port_(port), options_(options) {}
 
-TcpTransport::~TcpTransport() { Close(); }
+TcpTransport::~TcpTransport() {
+  Close();
+}
 
 std::string TcpTransport::description() const {
   bool v6 = host_.find(':') != std::string::npos;
@@ -38,13 +40,12 @@ Status TcpTransport::Open(Deadline deadline) {
   std::string service = std::to_string(port_);
   int rc = ::getaddrinfo(host_.c_str(), service.c_str(), &hints, &list);
   if (rc != 0) {
-    return Status(Errc::kIoError,
-                  "cannot resolve host \"" + host_ + "\": " + ::gai_strerror(rc));
+    return Status(Errc::kIoError, "cannot resolve host \"" + host_ + "\": " + ::gai_strerror(rc));
   }
   Status last(Errc::kIoError, "no address for " + description());
   for (addrinfo* ai = list; ai; ai = ai->ai_next) {
-    int fd = ::socket(ai->ai_family, ai->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
-                      ai->ai_protocol);
+    int fd =
+        ::socket(ai->ai_family, ai->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, ai->ai_protocol);
     if (fd < 0) {
       last = Status::FromErrno("socket for " + description(), errno);
       continue;

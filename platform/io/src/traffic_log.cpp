@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <memory>
 
 namespace vex::io {
 namespace {
@@ -17,7 +16,9 @@ constexpr std::size_t kHexBytes = 32;
 // Long text replies are cut here; the length field still gives the full size.
 constexpr std::size_t kTextBytes = 256;
 
-bool IsTextByte(std::uint8_t c) { return (c >= 0x20 && c < 0x7F) || c == '\n' || c == '\r' || c == '\t'; }
+bool IsTextByte(std::uint8_t c) {
+  return (c >= 0x20 && c < 0x7F) || c == '\n' || c == '\r' || c == '\t';
+}
 
 bool LooksBinary(std::span<const std::uint8_t> data) {
   std::size_t odd = 0;
@@ -57,14 +58,19 @@ TrafficLog::~TrafficLog() {
 }
 
 TrafficLog* TrafficLog::FromEnvironment() {
-  static std::unique_ptr<TrafficLog> log = []() -> std::unique_ptr<TrafficLog> {
+  // Never destroyed: sessions held by static objects may still log while the
+  // process exits.
+  static TrafficLog* log = []() -> TrafficLog* {
     const char* target = std::getenv("VEX_IO_LOG");
     if (!target || !*target) return nullptr;
-    auto l = std::make_unique<TrafficLog>(target);
-    if (!l->enabled()) return nullptr;
+    auto* l = new TrafficLog(target);
+    if (!l->enabled()) {
+      delete l;
+      return nullptr;
+    }
     return l;
   }();
-  return log.get();
+  return log;
 }
 
 std::string TrafficLog::FormatMessage(std::string_view address, Direction direction,
@@ -87,11 +93,21 @@ std::string TrafficLog::FormatMessage(std::string_view address, Direction direct
   line += " \"";
   for (std::uint8_t c : data.first(std::min(data.size(), kTextBytes))) {
     switch (c) {
-      case '\n': line += "\\n"; break;
-      case '\r': line += "\\r"; break;
-      case '\t': line += "\\t"; break;
-      case '\\': line += "\\\\"; break;
-      case '"': line += "\\\""; break;
+      case '\n':
+        line += "\\n";
+        break;
+      case '\r':
+        line += "\\r";
+        break;
+      case '\t':
+        line += "\\t";
+        break;
+      case '\\':
+        line += "\\\\";
+        break;
+      case '"':
+        line += "\\\"";
+        break;
       default:
         if (c >= 0x20 && c < 0x7F) {
           line += static_cast<char>(c);

@@ -9,11 +9,10 @@
 namespace vex::io {
 
 void TransportFactory::RegisterDefaults(PortMap ports) {
-  Register(Address::Kind::kSerial,
-             [ports](const Address& a) -> Result<std::unique_ptr<Transport>> {
-               return std::unique_ptr<Transport>(
-                   new SerialTransport(ports.DevicePath(a.board), a.serial_settings()));
-             });
+  Register(Address::Kind::kSerial, [ports](const Address& a) -> Result<std::unique_ptr<Transport>> {
+    return std::unique_ptr<Transport>(
+        new SerialTransport(ports.DevicePath(a.board), a.serial_settings()));
+  });
   Register(Address::Kind::kTcpSocket, [](const Address& a) -> Result<std::unique_ptr<Transport>> {
     return std::unique_ptr<Transport>(new TcpTransport(a.host, a.port));
   });

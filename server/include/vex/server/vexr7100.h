@@ -10,20 +10,23 @@
 namespace vex::server {
 
 using com::Bstr;
+using com::FAILED;
 using com::HRESULT;
 using com::IDispatch;
 using com::IUnknown;
 using com::SafeArray;
+using com::SUCCEEDED;
 using com::Variant;
 using com::VARIANT_BOOL;
-using com::FAILED;
-using com::SUCCEEDED;
 using com::VARTYPE;
 
 // ---- Class ids and ProgIDs ------------------------------------------------
-inline constexpr com::CLSID kVexR7100EZClsid = com::MakeGuid("{5C1E7A20-9D3B-4E8F-A1B2-3C4D5E6F7001}");
-inline constexpr com::CLSID kCoreVexR7100Clsid = com::MakeGuid("{5C1E7A20-9D3B-4E8F-A1B2-3C4D5E6F7002}");
-inline constexpr com::CLSID kErrorHandlerClsid = com::MakeGuid("{5C1E7A20-9D3B-4E8F-A1B2-3C4D5E6F7003}");
+inline constexpr com::CLSID kVexR7100EZClsid =
+    com::MakeGuid("{5C1E7A20-9D3B-4E8F-A1B2-3C4D5E6F7001}");
+inline constexpr com::CLSID kCoreVexR7100Clsid =
+    com::MakeGuid("{5C1E7A20-9D3B-4E8F-A1B2-3C4D5E6F7002}");
+inline constexpr com::CLSID kErrorHandlerClsid =
+    com::MakeGuid("{5C1E7A20-9D3B-4E8F-A1B2-3C4D5E6F7003}");
 inline constexpr com::CLSID kGladBagClsid = com::MakeGuid("{5C1E7A20-9D3B-4E8F-A1B2-3C4D5E6F7004}");
 
 inline constexpr const char* kCoreVexR7100ProgID = "VexR7100X.CoreVexR7100";
@@ -52,7 +55,8 @@ enum VexR7100_WaveformPoints : std::int32_t;
 struct IForwardWriteLog : IUnknown {
   using Base = IUnknown;
   static constexpr com::IID kIid = com::MakeGuid("{5C1E7A20-9D3B-4E8F-A1B2-3C4D5E6F7101}");
-  virtual HRESULT ForwardWriteLog(const Bstr& source, io::LogLevel logging, const Bstr& message) = 0;
+  virtual HRESULT ForwardWriteLog(const Bstr& source, io::LogLevel logging,
+                                  const Bstr& message) = 0;
 };
 
 struct IEZ : IDispatch {
@@ -173,7 +177,8 @@ struct IErrorHandler : IDispatch {
   virtual HRESULT ReportError(const Variant& message, HRESULT code) = 0;
   virtual HRESULT ReportException(const Variant& message, HRESULT code) = 0;
   virtual HRESULT ReportErrorEx(const Variant& message, HRESULT code, std::uint32_t help_id) = 0;
-  virtual HRESULT ReportExceptionEx(const Variant& message, HRESULT code, std::uint32_t help_id) = 0;
+  virtual HRESULT ReportExceptionEx(const Variant& message, HRESULT code,
+                                    std::uint32_t help_id) = 0;
 };
 
 // A property bag that prefixes every key and forwards to an installed bag.

@@ -20,12 +20,12 @@
 namespace vex::io {
 
 using com::Bstr;
+using com::FAILED;
 using com::HRESULT;
 using com::SafeArray;
+using com::SUCCEEDED;
 using com::Variant;
 using com::VARIANT_BOOL;
-using com::FAILED;
-using com::SUCCEEDED;
 using com::VARTYPE;
 
 inline constexpr com::CLSID kIOManagerClsid =

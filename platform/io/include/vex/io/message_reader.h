@@ -58,7 +58,9 @@ class MessageReader {
   Status ReadMessage(std::string& out, Deadline deadline);
 
   // One block, replacing `out` with its data (and its header with kKeep).
-  // Leading white space (left-over line ends) is skipped.
+  // Leading white space (left-over line ends) is skipped. A malformed header
+  // leaves the reply unread, so that the caller can read it as a message or
+  // drop it with Discard.
   Status ReadBlock(std::vector<std::uint8_t>& out, Deadline deadline,
                    BlockHeader header = BlockHeader::kStrip, BlockInfo* info = nullptr);
 
@@ -71,9 +73,10 @@ class MessageReader {
   std::size_t buffered() const { return end_ - begin_; }
 
  private:
-  // Reads more into the buffer; false with *status set on failure.
+  // Reads more into the buffer (at least one byte or an END).
   Status Fill(Deadline deadline);
-  // Makes at least n bytes available in the buffer.
+  // Makes at least n bytes available in the buffer; kTruncated when the
+  // message ends (END) first.
   Status Need(std::size_t n, Deadline deadline);
   Status ReadToTerminator(std::vector<std::uint8_t>& out, std::size_t prefix, Deadline deadline);
   Status ReadExact(std::uint8_t* dest, std::size_t n, Deadline deadline, std::size_t* got,

@@ -17,9 +17,9 @@
 namespace vex::io {
 
 struct SerialPortInfo {
-  std::string name;    // "COM1"
-  std::string device;  // "/dev/ttyS0", "/dev/pts/3"
-  bool mapped = false; // named by the port map, not the default
+  std::string name;     // "COM1"
+  std::string device;   // "/dev/ttyS0", "/dev/pts/3"
+  bool mapped = false;  // named by the port map, not the default
 };
 
 // COM names (COM1..COM4, in order) whose device is present.

@@ -37,7 +37,8 @@ class SerialTransport final : public Transport {
   // data bits fail with kUnsupported.
   Status ApplySettings(const SerialSettings& settings);
   const SerialSettings& settings() const { return settings_; }
-  // The settings the driver reports now (tcgetattr), for checking.
+  // The settings the driver reports now (tcgetattr), for checking. A pty
+  // always reports eight data bits without parity.
   Result<SerialSettings> ReadSettings() const;
 
   // Sets the DTR or RTS line. Succeeds without effect on a device without
@@ -57,6 +58,7 @@ class SerialTransport final : public Transport {
   SerialSettings settings_;
   int fd_ = -1;
   bool has_modem_lines_ = true;
+  bool is_pty_ = false;
 };
 
 }  // namespace vex::io

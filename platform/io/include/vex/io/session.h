@@ -2,7 +2,8 @@
 // above it, the transfer timeout and the traffic log.
 //
 // Each call is one transfer with one deadline, computed when the call starts
-// (now + timeout), however many reads or writes it takes.
+// (now + timeout), however many reads or writes it takes. A session is used
+// by one thread at a time; only the traffic log is shared between threads.
 #pragma once
 
 #include <chrono>

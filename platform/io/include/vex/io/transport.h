@@ -19,7 +19,9 @@ namespace vex::io {
 using Clock = std::chrono::steady_clock;
 using Deadline = Clock::time_point;
 
-inline Deadline DeadlineAfter(std::chrono::milliseconds timeout) { return Clock::now() + timeout; }
+inline Deadline DeadlineAfter(std::chrono::milliseconds timeout) {
+  return Clock::now() + timeout;
+}
 
 // Milliseconds to pass to poll() for the time left before the deadline,
 // rounded up so that a wait never ends before the deadline; 0 once it passed.

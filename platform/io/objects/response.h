@@ -1,0 +1,60 @@
+// The reply of one Read, and its values in the reply formats clients ask
+// for (see io_interfaces.h for the codes).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "vex/io/io_interfaces.h"
+
+namespace vex::io {
+
+// What was read: the reply's bytes without the termination character, and
+// for a definite-length block, where its data starts.
+struct Reply {
+  std::vector<std::uint8_t> bytes;
+  bool block = false;
+  std::size_t header_size = 0;  // "#<n><length>"; the data follows
+};
+
+class ResponseValues : public com::Object<IIOResponseValues> {
+ public:
+  explicit ResponseValues(std::shared_ptr<const Reply> reply) : reply_(std::move(reply)) {}
+
+  HRESULT get_Format(std::int16_t* code) override;
+  HRESULT put_Format(std::int16_t code) override;
+  HRESULT get_Value(Variant* value) override;
+  HRESULT Item(std::int32_t index, Variant* value) override;
+  HRESULT get_Count(std::int32_t* count) override;
+
+  VEX_COM_IMPLEMENT_DISPATCH(ResponseValues, Table())
+
+ private:
+  static const com::DispatchTable& Table();
+  // The items of a split reply (formats 2 and 11), made on first use.
+  const std::vector<Variant>& Items();
+  HRESULT BlockData(Variant* value) const;
+
+  std::shared_ptr<const Reply> reply_;
+  std::int16_t format_ = 0;
+  std::vector<Variant> items_;
+  std::int16_t items_format_ = -1;
+};
+
+class Response : public com::Object<IIOResponse> {
+ public:
+  explicit Response(Reply reply) : reply_(std::make_shared<const Reply>(std::move(reply))) {}
+  HRESULT get_Values(IIOResponseValues** values) override;
+  VEX_COM_IMPLEMENT_DISPATCH(Response, Table())
+
+ private:
+  static const com::DispatchTable& Table();
+  std::shared_ptr<const Reply> reply_;
+};
+
+// Splits a reply at commas; numbers where an item parses as one (format 2),
+// otherwise text.
+std::vector<Variant> SplitReply(std::string_view text, bool numbers);
+
+}  // namespace vex::io

@@ -1,0 +1,97 @@
+#include "vex/io/vxi11_transport.h"
+
+#include <lxi.h>
+
+#include <algorithm>
+#include <climits>
+#include <mutex>
+#include <utility>
+
+namespace vex::io {
+namespace {
+
+// liblxi keeps a process-wide session table that must be set up once.
+void InitLxi() {
+  static std::once_flag once;
+  std::call_once(once, [] { lxi_init(); });
+}
+
+// VXI-11 goes through the portmapper; the port argument is unused.
+constexpr int kPortmapperPort = 111;
+
+// A zero timeout would make liblxi fail at once; once the deadline passed
+// the call is not made at all.
+int LxiTimeoutMs(Deadline deadline) {
+  return std::max(1, PollTimeoutMs(deadline));
+}
+
+}  // namespace
+
+Vxi11Transport::Vxi11Transport(std::string host, std::string device)
+    : host_(std::move(host)), device_(std::move(device)) {}
+
+Vxi11Transport::~Vxi11Transport() {
+  Close();
+}
+
+Status Vxi11Transport::Failure(const char* what, Deadline deadline) const {
+  if (Clock::now() >= deadline)
+    return Status(Errc::kTimeout, std::string("timed out in ") + what + " " + description());
+  return Status(Errc::kIoError, std::string(what) + " " + description() + " failed");
+}
+
+Status Vxi11Transport::Open(Deadline deadline) {
+  Close();
+  InitLxi();
+  if (PollTimeoutMs(deadline) == 0)
+    return Status(Errc::kTimeout, "no time left to connect to " + description());
+  int id =
+      lxi_connect(host_.c_str(), kPortmapperPort, device_.c_str(), LxiTimeoutMs(deadline), VXI11);
+  if (id == LXI_ERROR) return Failure("VXI-11 connect to", deadline);
+  device_id_ = id;
+  return {};
+}
+
+void Vxi11Transport::Close() {
+  if (device_id_ >= 0) {
+    lxi_disconnect(device_id_);
+    device_id_ = -1;
+  }
+}
+
+Status Vxi11Transport::Write(std::span<const std::uint8_t> data, Deadline deadline) {
+  if (device_id_ < 0) return Status(Errc::kNotOpen, description() + " is not open");
+  std::size_t done = 0;
+  // liblxi takes an int length; larger writes go in pieces.
+  while (done < data.size() || data.empty()) {
+    if (PollTimeoutMs(deadline) == 0)
+      return Status(Errc::kTimeout, "timed out writing to " + description() + " after " +
+                                        std::to_string(done) + " of " +
+                                        std::to_string(data.size()) + " bytes");
+    int n = static_cast<int>(std::min<std::size_t>(data.size() - done, INT_MAX / 2));
+    int sent = lxi_send(device_id_, reinterpret_cast<const char*>(data.data() + done), n,
+                        LxiTimeoutMs(deadline));
+    if (sent == LXI_ERROR || sent < 0) return Failure("write to", deadline);
+    if (data.empty()) break;
+    if (sent == 0)
+      return Status(Errc::kIoError, "write to " + description() + " made no progress after " +
+                                        std::to_string(done) + " of " +
+                                        std::to_string(data.size()) + " bytes");
+    done += static_cast<std::size_t>(sent);
+  }
+  return {};
+}
+
+Result<ReadResult> Vxi11Transport::Read(std::span<std::uint8_t> buffer, Deadline deadline) {
+  if (device_id_ < 0) return Status(Errc::kNotOpen, description() + " is not open");
+  if (buffer.empty()) return ReadResult{};
+  if (PollTimeoutMs(deadline) == 0)
+    return Status(Errc::kTimeout, "timed out reading " + description());
+  int n = static_cast<int>(std::min<std::size_t>(buffer.size(), INT_MAX / 2));
+  int got =
+      lxi_receive(device_id_, reinterpret_cast<char*>(buffer.data()), n, LxiTimeoutMs(deadline));
+  if (got == LXI_ERROR || got < 0) return Failure("read from", deadline);
+  return ReadResult{static_cast<std::size_t>(got), got < n};
+}
+
+}  // namespace vex::io
