@@ -4,12 +4,7 @@
 #include "core_member.h"
 
 namespace vex::server {
-namespace {
-
-// Members of later subsystems answer this until they exist.
-constexpr const char* kNotAvailable = "This member is not available in this version of the server.";
-
-}  // namespace
+namespace {}  // namespace
 
 CCoreVexR7100::CCoreVexR7100() : errors_(MakeErrorHandler("CCoreVexR7100", "Core Server Object")) {
   // Numbers are formatted and parsed with "." by the runtime whatever the
@@ -44,49 +39,64 @@ HRESULT CCoreVexR7100::_InstallEasy(IUnknown* easy) {
   return com::S_OK;
 }
 
+HRESULT CCoreVexR7100::NotYetAvailable() {
+  return ReportError("This member is not available in this version of the server.", com::E_NOTIMPL);
+}
+
+// Clients of the core itself reach each subsystem through the core's own
+// interfaces; the top-level object hands out its wrappers instead.
+namespace {
+template <class I>
+HRESULT Subsystem(CCoreVexR7100* core, I** out) {
+  if (!out) return com::E_POINTER;
+  return core->QueryInterface(I::kIid, reinterpret_cast<void**>(out));
+}
+}  // namespace
+
+HRESULT CCoreVexR7100::get_Acquisition(IAcquisitionVexR7100** object) {
+  return Subsystem(this, object);
+}
+HRESULT CCoreVexR7100::get_LogicChannel(ILogicChannelVexR7100** object) {
+  return Subsystem(this, object);
+}
+HRESULT CCoreVexR7100::get_Measure(IMeasureVexR7100** object) {
+  return Subsystem(this, object);
+}
+HRESULT CCoreVexR7100::get_Timebase(ITimebaseVexR7100** object) {
+  return Subsystem(this, object);
+}
+HRESULT CCoreVexR7100::get_Trace(ITraceVexR7100** object) {
+  return Subsystem(this, object);
+}
+HRESULT CCoreVexR7100::get_Trigger(ITriggerVexR7100** object) {
+  return Subsystem(this, object);
+}
+HRESULT CCoreVexR7100::get_Utilities(IUtilitiesVexR7100** object) {
+  return Subsystem(this, object);
+}
+HRESULT CCoreVexR7100::get_AnalogChannels(IAnalogChannelsVexR7100** object) {
+  if (!object) return com::E_POINTER;
+  *object = nullptr;
+  // The channel collection belongs to the top-level object.
+  return ReportError(msg::kNotSupported, com::E_NOTIMPL);
+}
+
 HRESULT CCoreVexR7100::InterfaceSupportsErrorInfo(const com::IID& iid) {
-  static const com::IID kSupported[] = {IVexR7100EZ::kIid, IUtilitiesVexR7100::kIid, io::IIO::kIid,
+  static const com::IID kSupported[] = {IVexR7100EZ::kIid,
+                                        IAcquisitionVexR7100::kIid,
+                                        ILogicChannelVexR7100::kIid,
+                                        ITraceVexR7100::kIid,
+                                        IUtilitiesVexR7100::kIid,
+                                        ITimebaseExVexR7100::kIid,
+                                        ITriggerExVexR7100::kIid,
+                                        IMeasureExVexR7100::kIid,
+                                        io::IIO::kIid,
                                         com::IPersistPropertyBag::kIid};
   for (const auto& supported : kSupported) {
     if (iid == supported) return com::S_OK;
   }
   return com::S_FALSE;
 }
-
-// ---- Members of the subsystems still to come ----
-#define VEX_NOT_YET(signature)                         \
-  HRESULT CCoreVexR7100::signature {                   \
-    return ReportError(kNotAvailable, com::E_NOTIMPL); \
-  }
-VEX_NOT_YET(get_Acquisition(IAcquisitionVexR7100**))
-VEX_NOT_YET(get_AnalogChannels(IAnalogChannelsVexR7100**))
-VEX_NOT_YET(GetScreenImage(VexR7100_ImageFormat, com::IPictureDisp**))
-VEX_NOT_YET(GetLogicData(VexR7100_WaveformPoints, Variant*, Variant*))
-VEX_NOT_YET(GetAllWaveformData(VexR7100_WaveformPoints, SafeArray*))
-VEX_NOT_YET(GetWaveformData(VexR7100_AnalogChannels, VexR7100_WaveformPoints, Variant*, Variant*))
-VEX_NOT_YET(get_LogicChannel(ILogicChannelVexR7100**))
-VEX_NOT_YET(get_Measure(IMeasureVexR7100**))
-VEX_NOT_YET(SaveScreenImage(const Bstr&, VexR7100_ImageFormat))
-VEX_NOT_YET(get_Timebase(ITimebaseVexR7100**))
-VEX_NOT_YET(get_Trace(ITraceVexR7100**))
-VEX_NOT_YET(get_Trigger(ITriggerVexR7100**))
-VEX_NOT_YET(get_Utilities(IUtilitiesVexR7100**))
-VEX_NOT_YET(ClearDevice())
-VEX_NOT_YET(ClearStatus())
-VEX_NOT_YET(DisplayMessage(const Bstr&))
-VEX_NOT_YET(Options(Variant*))
-VEX_NOT_YET(get_PanelLock(VARIANT_BOOL*))
-VEX_NOT_YET(put_PanelLock(VARIANT_BOOL))
-VEX_NOT_YET(Preset())
-VEX_NOT_YET(ReadStateData(Variant*))
-VEX_NOT_YET(RecallState(std::int32_t))
-VEX_NOT_YET(Reset())
-VEX_NOT_YET(SaveState(std::int32_t))
-VEX_NOT_YET(SelfTest(std::int32_t*, Bstr*))
-VEX_NOT_YET(WriteStateData(const Variant&))
-VEX_NOT_YET(StatusBits(std::int32_t*))
-VEX_NOT_YET(VerifyDevice(const Bstr&, const Bstr&, const Bstr&, VARIANT_BOOL*))
-#undef VEX_NOT_YET
 
 const com::DispatchTable& CCoreVexR7100::Table() {
   using com::In;
@@ -110,8 +120,14 @@ const com::DispatchTable& CCoreVexR7100::Table() {
           .Method("ReadBytes", 0xd7, &IVexR7100EZ::ReadBytes,
                   {InOut("Count"), InOut("Buffer", com::VT_ARRAY | com::VT_UI1)})
           .Method("Run", 0xd9, &IVexR7100EZ::Run)
+          .Method("SaveScreenImage", 0xda, &IVexR7100EZ::SaveScreenImage,
+                  {In("filename"), OptDefault("Format", Variant(0))})
           .Method("StopTrigger", 0xdb, &IVexR7100EZ::StopTrigger)
           .Method("SingleTrigger", 0xdc, &IVexR7100EZ::SingleTrigger)
+          .Get("Timebase", 0xdd, &IVexR7100EZ::get_Timebase)
+          .Get("Trace", 0xde, &IVexR7100EZ::get_Trace)
+          .Get("Trigger", 0xdf, &IVexR7100EZ::get_Trigger)
+          .Get("Utilities", 0xe0, &IVexR7100EZ::get_Utilities)
           .Method("WriteBytes", 0xe1, &IVexR7100EZ::WriteBytes,
                   {In("Count"), In("Buffer", com::VT_ARRAY | com::VT_UI1)})
           .Interface("IUtilitiesVexR7100")
@@ -125,6 +141,9 @@ const com::DispatchTable& CCoreVexR7100::Table() {
                {In("Value", VT_BOOL)})
           .Get("InstanceName", 0x60020006, &IComponentInfo::get_InstanceName)
           .Put("InstanceName", 0x60020006, &IComponentInfo::put_InstanceName, {In("Value")})
+          .Method("ClearDevice", 0x64, &IUtilitiesVexR7100::ClearDevice)
+          .Method("ClearStatus", 0x65, &IUtilitiesVexR7100::ClearStatus)
+          .Method("DisplayMessage", 0x67, &IUtilitiesVexR7100::DisplayMessage, {In("Message")})
           .Get("DetectDeviceErrors", 0x66, &IUtilitiesVexR7100::get_DetectDeviceErrors,
                {Retval("Value", VT_BOOL)})
           .Put("DetectDeviceErrors", 0x66, &IUtilitiesVexR7100::put_DetectDeviceErrors,
@@ -143,6 +162,20 @@ const com::DispatchTable& CCoreVexR7100::Table() {
                &IUtilitiesVexR7100::put_InstrumentFirmwareVersion, {In("Value")})
           .Get("IO", 0x6e, &IUtilitiesVexR7100::get_IO)
           .PutRef("IO", 0x6e, &IUtilitiesVexR7100::put_IO, {In("Interface")})
+          .Method("Options", 0x6f, &IUtilitiesVexR7100::Options, {Retval("Options")})
+          .Get("PanelLock", 0x70, &IUtilitiesVexR7100::get_PanelLock, {Retval("Value", VT_BOOL)})
+          .Put("PanelLock", 0x70, &IUtilitiesVexR7100::put_PanelLock, {In("Value", VT_BOOL)})
+          .Method("Preset", 0x71, &IUtilitiesVexR7100::Preset)
+          .Method("ReadStateData", 0x73, &IUtilitiesVexR7100::ReadStateData, {Retval("StateData")})
+          .Method("RecallState", 0x74, &IUtilitiesVexR7100::RecallState, {In("StateNumber")})
+          .Method("Reset", 0x75, &IUtilitiesVexR7100::Reset)
+          .Method("SaveState", 0x76, &IUtilitiesVexR7100::SaveState, {In("StateNumber")})
+          .Method("SelfTest", 0x77, &IUtilitiesVexR7100::SelfTest,
+                  {Out("TestResult"), Out("ResultMessage")})
+          .Method("WriteStateData", 0x79, &IUtilitiesVexR7100::WriteStateData, {In("StateData")})
+          .Method("StatusBits", 0x7a, &IUtilitiesVexR7100::StatusBits, {Retval("Value")})
+          .Method("VerifyDevice", 0x78, &IUtilitiesVexR7100::VerifyDevice,
+                  {Opt("Model"), Opt("Version"), Opt("SerialNumber"), Retval("Verify", VT_BOOL)})
           .Method("QueryInstrumentError", 0x72, &IUtilitiesVexR7100::QueryInstrumentError,
                   {Out("ErrorNumber"), Out("ErrorDescription")})
           .Get("RangeChecking", 0x7c, &IUtilitiesVexR7100::get_RangeChecking,

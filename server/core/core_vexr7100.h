@@ -26,8 +26,11 @@ namespace vex::server {
 
 class MnemonicTable;
 
-class CCoreVexR7100 : public com::Object<IVexR7100EZ, IUtilitiesVexR7100, ICoreVexR7100,
-                                         com::ISupportErrorInfo, com::IPersistPropertyBag> {
+class CCoreVexR7100
+    : public com::Object<IVexR7100EZ, IUtilitiesVexR7100, ICoreVexR7100, com::ISupportErrorInfo,
+                         com::IPersistPropertyBag, IAcquisitionExVexR7100, IFlatAnalogVexR7100,
+                         ILogicChannelVexR7100, IMeasureExVexR7100, ITimebaseExVexR7100,
+                         ITraceVexR7100, ITriggerExVexR7100> {
  public:
   static constexpr std::int32_t kDefaultTimeout = 5000;
   static constexpr const char* kDefaultInstanceName = "Vexan Travium Instrument Server";
@@ -111,6 +114,98 @@ class CCoreVexR7100 : public com::Object<IVexR7100EZ, IUtilitiesVexR7100, ICoreV
   HRESULT VerifyDevice(const Bstr& model, const Bstr& version, const Bstr& serial_number,
                        VARIANT_BOOL* verify) override;
 
+  // ---- IAcquisitionExVexR7100 (core_acquisition.cpp) ----
+  HRESULT get_CompletionMinimum(std::int32_t* percent) override;
+  HRESULT put_CompletionMinimum(std::int32_t percent) override;
+  HRESULT get_Count(VexR7100_AcquisitionCount* count) override;
+  HRESULT put_Count(VexR7100_AcquisitionCount count) override;
+  HRESULT get_DitherEnabled(VARIANT_BOOL* state) override;
+  HRESULT put_DitherEnabled(VARIANT_BOOL state) override;
+  HRESULT get_Type(VexR7100_AcquisitionType* type) override;
+  HRESULT put_Type(VexR7100_AcquisitionType type) override;
+  HRESULT get_Points(std::int32_t* points) override;
+
+  // ---- IFlatAnalogVexR7100 (core_channels.cpp) ----
+  HRESULT get_BandWidthLimit(VexR7100_AnalogChannels channel, ONOFFSTATE* state) override;
+  HRESULT put_BandWidthLimit(VexR7100_AnalogChannels channel, ONOFFSTATE state) override;
+  HRESULT get_Enabled(VexR7100_AnalogChannels channel, VARIANT_BOOL* value) override;
+  HRESULT put_Enabled(VexR7100_AnalogChannels channel, VARIANT_BOOL value) override;
+  HRESULT get_ProbeAttenuation(VexR7100_AnalogChannels channel, PROBEATTEN* value) override;
+  HRESULT put_ProbeAttenuation(VexR7100_AnalogChannels channel, PROBEATTEN value) override;
+  HRESULT get_ProbeCoupling(VexR7100_AnalogChannels channel, PROBECOUPLE* value) override;
+  HRESULT put_ProbeCoupling(VexR7100_AnalogChannels channel, PROBECOUPLE value) override;
+  HRESULT get_ProbeMode(VexR7100_AnalogChannels channel, PROBEMODES* value) override;
+  HRESULT get_VerticalOffset(VexR7100_AnalogChannels channel, double* value) override;
+  HRESULT put_VerticalOffset(VexR7100_AnalogChannels channel, double value) override;
+  HRESULT get_VerticalRange(VexR7100_AnalogChannels channel, double* value) override;
+  HRESULT put_VerticalRange(VexR7100_AnalogChannels channel, double value) override;
+  HRESULT get_INPUTIMPEDANCE(VexR7100_AnalogChannels channel, INPUTIMPEDANCE* value) override;
+  HRESULT put_INPUTIMPEDANCE(VexR7100_AnalogChannels channel, INPUTIMPEDANCE value) override;
+
+  // ---- ILogicChannelVexR7100 (core_logic.cpp) ----
+  HRESULT get_BitEnabled(VexR7100_LogicBits bit, VARIANT_BOOL* value) override;
+  HRESULT put_BitEnabled(VexR7100_LogicBits bit, VARIANT_BOOL value) override;
+  HRESULT put_PodEnabled(VexR7100_LogicPods pod, VARIANT_BOOL value) override;
+  HRESULT get_EnableStatus(std::int16_t* value) override;
+  HRESULT put_EnableStatus(std::int16_t value) override;
+
+  // ---- IMeasureExVexR7100 (core_measure.cpp) ----
+  HRESULT AverageVoltage(VexR7100_AnalogChannels channel, double* volts) override;
+  HRESULT DutyCycle(VexR7100_AllChannels channel, double* ratio) override;
+  HRESULT FallTime(VexR7100_AnalogChannels channel, double* seconds) override;
+  HRESULT Frequency(VexR7100_AllChannels channel, double* hertz) override;
+  HRESULT MaxVoltage(VexR7100_AnalogChannels channel, double* volts) override;
+  HRESULT MinVoltage(VexR7100_AnalogChannels channel, double* volts) override;
+  HRESULT NegativePulseWidth(VexR7100_AllChannels channel, double* seconds) override;
+  HRESULT PeakToPeakVolts(VexR7100_AnalogChannels channel, double* volts) override;
+  HRESULT Period(VexR7100_AllChannels channel, double* seconds) override;
+  HRESULT PositivePulseWidth(VexR7100_AllChannels channel, double* seconds) override;
+  HRESULT RiseTime(VexR7100_AnalogChannels channel, double* seconds) override;
+  HRESULT RMSVoltage(VexR7100_AnalogChannels channel, double* volts) override;
+  HRESULT Amplitude(VexR7100_AnalogChannels channel, double* volts) override;
+  HRESULT Preshoot(VexR7100_AnalogChannels channel, double* volts) override;
+  HRESULT Overshoot(VexR7100_AnalogChannels channel, double* volts) override;
+
+  // ---- ITimebaseExVexR7100 (core_timebase.cpp) ----
+  HRESULT get_HorizontalDelay(double* delay) override;
+  HRESULT put_HorizontalDelay(double delay) override;
+  HRESULT get_HorizontalRange(double* range) override;
+  HRESULT put_HorizontalRange(double range) override;
+  HRESULT get_Mode(VexR7100_TimeMode* mode) override;
+  HRESULT put_Mode(VexR7100_TimeMode mode) override;
+  HRESULT get_Reference(VexR7100_TimeReference* reference) override;
+  HRESULT put_Reference(VexR7100_TimeReference reference) override;
+  HRESULT get_TimebaseMode(VexR7100_TimeMode* mode) override;
+  HRESULT put_TimebaseMode(VexR7100_TimeMode mode) override;
+  HRESULT get_SampleRate(double* hertz) override;
+  HRESULT get_Delay(double* seconds) override;
+  HRESULT put_Delay(double seconds) override;
+
+  // ---- ITraceVexR7100 (core_trace.cpp) ----
+  HRESULT Clear(std::int32_t trace_number) override;
+  HRESULT get_Enabled(std::int32_t trace_number, VARIANT_BOOL* value) override;
+  HRESULT put_Enabled(std::int32_t trace_number, VARIANT_BOOL value) override;
+  HRESULT GetData(std::int32_t trace_number, Variant* trace_data) override;
+  HRESULT PutData(std::int32_t trace_number, const Variant& trace_data) override;
+  HRESULT Save(std::int32_t trace_number) override;
+  HRESULT get_TotalMemories(std::int32_t* number) override;
+
+  // ---- ITriggerExVexR7100 (core_trigger.cpp) ----
+  HRESULT get_Coupling(VexR7100_TriggerCoupling* mode) override;
+  HRESULT put_Coupling(VexR7100_TriggerCoupling mode) override;
+  HRESULT get_Mode(VexR7100_TriggerMode* mode) override;
+  HRESULT put_Mode(VexR7100_TriggerMode mode) override;
+  HRESULT get_Source(VexR7100_TriggerSource* source) override;
+  HRESULT put_Source(VexR7100_TriggerSource source) override;
+  HRESULT get_Slope(VexR7100_TriggerSlope* slope) override;
+  HRESULT put_Slope(VexR7100_TriggerSlope slope) override;
+  HRESULT get_TriggerLevel(double* level) override;
+  HRESULT put_TriggerLevel(double level) override;
+  HRESULT get_TRIGGERMODE(VexR7100_TriggerMode* mode) override;
+  HRESULT put_TRIGGERMODE(VexR7100_TriggerMode mode) override;
+  HRESULT get_Holdoff(double* seconds) override;
+  HRESULT put_Holdoff(double seconds) override;
+
   // ---- ICoreVexR7100 ----
   HRESULT _ModelsTable(const ModelRecord** models) override;
   HRESULT _InstallEasy(IUnknown* easy) override;
@@ -145,6 +240,7 @@ class CCoreVexR7100 : public com::Object<IVexR7100EZ, IUtilitiesVexR7100, ICoreV
   // Sends `query` and reads one definite-length block with the reply format
   // `format_code` (1 keeps the header, 6 gives the data), with the serial
   // timeout widening and termination handling of block reads.
+  // Called inside a member's body: a corrupt block is a Refusal.
   HRESULT ReadBlock(std::string_view query, std::int16_t format_code, Variant* block);
 
   bool ExtendTimeoutIfSerial(std::int32_t milliseconds);
@@ -176,6 +272,19 @@ class CCoreVexR7100 : public com::Object<IVexR7100EZ, IUtilitiesVexR7100, ICoreV
   std::int32_t WorkingTimeout() const { return timeout_; }
   io::IIO* IOObject() const { return io_.Get(); }
 
+  // The standard pattern around a member's transfers: connected check, the
+  // body, the device-error check when detection is on, and on failure a
+  // report of `failure_message` with the cause. The body returns a status;
+  // a rule check inside it that refuses the call throws Refusal{status}
+  // with the status of its own report (see core_member.h). Transfer state is
+  // restored however the body ends.
+  template <class Body>
+  HRESULT RunMember(std::string_view failure_message, std::uint32_t help_id, Body&& body);
+  HRESULT NotConnected();
+  HRESULT NotSupported();
+  // Members whose subsystem this version does not have yet.
+  HRESULT NotYetAvailable();
+
   // Installs a model record of a test's choosing in place of the table's row
   // (nothing restores the table's rows).
   void SetModelForTesting(std::optional<ModelEntry> entry) {
@@ -189,11 +298,6 @@ class CCoreVexR7100 : public com::Object<IVexR7100EZ, IUtilitiesVexR7100, ICoreV
   class MemberScope;
   static const com::DispatchTable& Table();
 
-  // The standard pattern around a member's transfers.
-  template <class Body>
-  HRESULT RunMember(std::string_view failure_message, std::uint32_t help_id, Body&& body);
-  HRESULT NotConnected();
-  HRESULT NotSupported();
   HRESULT DeviceErrorCheck(bool* failed);
   HRESULT SetIdentity(Bstr* field, const Bstr& value, std::string_view property,
                       std::uint32_t help_id);

@@ -45,9 +45,32 @@ enum VexR7100_ImageFormat : std::int32_t {
   VexR7100_ImageFormat_JPG = 7,
   VexR7100_ImageFormat_UseSuffix = 100,
 };
-// Enumerations whose constants the subsystems define.
+// Enumerations whose constants the subsystems define (enums_data.h and
+// enums_settings.h, included at the end of this header).
 enum VexR7100_AnalogChannels : std::int32_t;
+enum VexR7100_AllChannels : std::int32_t;
 enum VexR7100_WaveformPoints : std::int32_t;
+enum VexR7100_LogicBits : std::int32_t;
+enum VexR7100_LogicPods : std::int32_t;
+enum VexR7100_AcquisitionCount : std::int32_t;
+enum VexR7100_AcquisitionType : std::int32_t;
+enum VexR7100_OnOffState : std::int32_t;
+enum VexR7100_ProbeAttenuation : std::int32_t;
+enum VexR7100_ProbeCoupling : std::int32_t;
+enum VexR7100_ProbeMode : std::int32_t;
+enum VexR7100_InputImpedance : std::int32_t;
+enum VexR7100_TimeMode : std::int32_t;
+enum VexR7100_TimeReference : std::int32_t;
+enum VexR7100_TriggerCoupling : std::int32_t;
+enum VexR7100_TriggerMode : std::int32_t;
+enum VexR7100_TriggerSlope : std::int32_t;
+enum VexR7100_TriggerSource : std::int32_t;
+using WAVEPOINTS = VexR7100_WaveformPoints;
+using ONOFFSTATE = VexR7100_OnOffState;
+using PROBEATTEN = VexR7100_ProbeAttenuation;
+using PROBECOUPLE = VexR7100_ProbeCoupling;
+using PROBEMODES = VexR7100_ProbeMode;
+using INPUTIMPEDANCE = VexR7100_InputImpedance;
 
 // ---- Interfaces -----------------------------------------------------------
 
@@ -167,6 +190,141 @@ struct ICoreVexR7100 : IUnknown {
   virtual HRESULT _InstallEasy(IUnknown* easy) = 0;
 };
 
+struct IAcquisitionVexR7100 : IDispatch {
+  using Base = IDispatch;
+  static constexpr com::IID kIid = com::MakeGuid("{5C1E7A20-9D3B-4E8F-A1B2-3C4D5E6F7110}");
+  virtual HRESULT get_CompletionMinimum(std::int32_t* percent) = 0;
+  virtual HRESULT put_CompletionMinimum(std::int32_t percent) = 0;
+  virtual HRESULT get_Count(VexR7100_AcquisitionCount* count) = 0;
+  virtual HRESULT put_Count(VexR7100_AcquisitionCount count) = 0;
+  virtual HRESULT get_DitherEnabled(VARIANT_BOOL* state) = 0;
+  virtual HRESULT put_DitherEnabled(VARIANT_BOOL state) = 0;
+  virtual HRESULT get_Type(VexR7100_AcquisitionType* type) = 0;
+  virtual HRESULT put_Type(VexR7100_AcquisitionType type) = 0;
+};
+
+struct IAcquisitionExVexR7100 : IAcquisitionVexR7100 {
+  using Base = IAcquisitionVexR7100;
+  static constexpr com::IID kIid = com::MakeGuid("{5C1E7A20-9D3B-4E8F-A1B2-3C4D5E6F7111}");
+  virtual HRESULT get_Points(std::int32_t* points) = 0;
+};
+
+// The channel members with the channel as first argument; the channel
+// objects clients see forward to these.
+struct IFlatAnalogVexR7100 : IUnknown {
+  using Base = IUnknown;
+  static constexpr com::IID kIid = com::MakeGuid("{5C1E7A20-9D3B-4E8F-A1B2-3C4D5E6F7112}");
+  virtual HRESULT get_BandWidthLimit(VexR7100_AnalogChannels channel, ONOFFSTATE* state) = 0;
+  virtual HRESULT put_BandWidthLimit(VexR7100_AnalogChannels channel, ONOFFSTATE state) = 0;
+  virtual HRESULT get_Enabled(VexR7100_AnalogChannels channel, VARIANT_BOOL* value) = 0;
+  virtual HRESULT put_Enabled(VexR7100_AnalogChannels channel, VARIANT_BOOL value) = 0;
+  virtual HRESULT get_ProbeAttenuation(VexR7100_AnalogChannels channel, PROBEATTEN* value) = 0;
+  virtual HRESULT put_ProbeAttenuation(VexR7100_AnalogChannels channel, PROBEATTEN value) = 0;
+  virtual HRESULT get_ProbeCoupling(VexR7100_AnalogChannels channel, PROBECOUPLE* value) = 0;
+  virtual HRESULT put_ProbeCoupling(VexR7100_AnalogChannels channel, PROBECOUPLE value) = 0;
+  virtual HRESULT get_ProbeMode(VexR7100_AnalogChannels channel, PROBEMODES* value) = 0;
+  virtual HRESULT get_VerticalOffset(VexR7100_AnalogChannels channel, double* value) = 0;
+  virtual HRESULT put_VerticalOffset(VexR7100_AnalogChannels channel, double value) = 0;
+  virtual HRESULT get_VerticalRange(VexR7100_AnalogChannels channel, double* value) = 0;
+  virtual HRESULT put_VerticalRange(VexR7100_AnalogChannels channel, double value) = 0;
+  virtual HRESULT get_INPUTIMPEDANCE(VexR7100_AnalogChannels channel, INPUTIMPEDANCE* value) = 0;
+  virtual HRESULT put_INPUTIMPEDANCE(VexR7100_AnalogChannels channel, INPUTIMPEDANCE value) = 0;
+};
+
+struct ILogicChannelVexR7100 : IDispatch {
+  using Base = IDispatch;
+  static constexpr com::IID kIid = com::MakeGuid("{5C1E7A20-9D3B-4E8F-A1B2-3C4D5E6F7113}");
+  virtual HRESULT get_BitEnabled(VexR7100_LogicBits bit, VARIANT_BOOL* value) = 0;
+  virtual HRESULT put_BitEnabled(VexR7100_LogicBits bit, VARIANT_BOOL value) = 0;
+  virtual HRESULT put_PodEnabled(VexR7100_LogicPods pod, VARIANT_BOOL value) = 0;
+  virtual HRESULT get_EnableStatus(std::int16_t* value) = 0;
+  virtual HRESULT put_EnableStatus(std::int16_t value) = 0;
+};
+
+struct IMeasureVexR7100 : IDispatch {
+  using Base = IDispatch;
+  static constexpr com::IID kIid = com::MakeGuid("{5C1E7A20-9D3B-4E8F-A1B2-3C4D5E6F7114}");
+  virtual HRESULT AverageVoltage(VexR7100_AnalogChannels channel, double* volts) = 0;
+  virtual HRESULT DutyCycle(VexR7100_AllChannels channel, double* ratio) = 0;
+  virtual HRESULT FallTime(VexR7100_AnalogChannels channel, double* seconds) = 0;
+  virtual HRESULT Frequency(VexR7100_AllChannels channel, double* hertz) = 0;
+  virtual HRESULT MaxVoltage(VexR7100_AnalogChannels channel, double* volts) = 0;
+  virtual HRESULT MinVoltage(VexR7100_AnalogChannels channel, double* volts) = 0;
+  virtual HRESULT NegativePulseWidth(VexR7100_AllChannels channel, double* seconds) = 0;
+  virtual HRESULT PeakToPeakVolts(VexR7100_AnalogChannels channel, double* volts) = 0;
+  virtual HRESULT Period(VexR7100_AllChannels channel, double* seconds) = 0;
+  virtual HRESULT PositivePulseWidth(VexR7100_AllChannels channel, double* seconds) = 0;
+  virtual HRESULT RiseTime(VexR7100_AnalogChannels channel, double* seconds) = 0;
+  virtual HRESULT RMSVoltage(VexR7100_AnalogChannels channel, double* volts) = 0;
+};
+
+struct IMeasureExVexR7100 : IMeasureVexR7100 {
+  using Base = IMeasureVexR7100;
+  static constexpr com::IID kIid = com::MakeGuid("{5C1E7A20-9D3B-4E8F-A1B2-3C4D5E6F7115}");
+  virtual HRESULT Amplitude(VexR7100_AnalogChannels channel, double* volts) = 0;
+  virtual HRESULT Preshoot(VexR7100_AnalogChannels channel, double* volts) = 0;
+  virtual HRESULT Overshoot(VexR7100_AnalogChannels channel, double* volts) = 0;
+};
+
+struct ITimebaseVexR7100 : IDispatch {
+  using Base = IDispatch;
+  static constexpr com::IID kIid = com::MakeGuid("{5C1E7A20-9D3B-4E8F-A1B2-3C4D5E6F7116}");
+  virtual HRESULT get_HorizontalDelay(double* delay) = 0;
+  virtual HRESULT put_HorizontalDelay(double delay) = 0;
+  virtual HRESULT get_HorizontalRange(double* range) = 0;
+  virtual HRESULT put_HorizontalRange(double range) = 0;
+  virtual HRESULT get_Mode(VexR7100_TimeMode* mode) = 0;
+  virtual HRESULT put_Mode(VexR7100_TimeMode mode) = 0;
+  virtual HRESULT get_Reference(VexR7100_TimeReference* reference) = 0;
+  virtual HRESULT put_Reference(VexR7100_TimeReference reference) = 0;
+};
+
+struct ITimebaseExVexR7100 : ITimebaseVexR7100 {
+  using Base = ITimebaseVexR7100;
+  static constexpr com::IID kIid = com::MakeGuid("{5C1E7A20-9D3B-4E8F-A1B2-3C4D5E6F7117}");
+  virtual HRESULT get_TimebaseMode(VexR7100_TimeMode* mode) = 0;
+  virtual HRESULT put_TimebaseMode(VexR7100_TimeMode mode) = 0;
+  virtual HRESULT get_SampleRate(double* hertz) = 0;
+  virtual HRESULT get_Delay(double* seconds) = 0;
+  virtual HRESULT put_Delay(double seconds) = 0;
+};
+
+struct ITraceVexR7100 : IDispatch {
+  using Base = IDispatch;
+  static constexpr com::IID kIid = com::MakeGuid("{5C1E7A20-9D3B-4E8F-A1B2-3C4D5E6F7118}");
+  virtual HRESULT Clear(std::int32_t trace_number) = 0;
+  virtual HRESULT get_Enabled(std::int32_t trace_number, VARIANT_BOOL* value) = 0;
+  virtual HRESULT put_Enabled(std::int32_t trace_number, VARIANT_BOOL value) = 0;
+  virtual HRESULT GetData(std::int32_t trace_number, Variant* trace_data) = 0;
+  virtual HRESULT PutData(std::int32_t trace_number, const Variant& trace_data) = 0;
+  virtual HRESULT Save(std::int32_t trace_number) = 0;
+  virtual HRESULT get_TotalMemories(std::int32_t* number) = 0;
+};
+
+struct ITriggerVexR7100 : IDispatch {
+  using Base = IDispatch;
+  static constexpr com::IID kIid = com::MakeGuid("{5C1E7A20-9D3B-4E8F-A1B2-3C4D5E6F7119}");
+  virtual HRESULT get_Coupling(VexR7100_TriggerCoupling* mode) = 0;
+  virtual HRESULT put_Coupling(VexR7100_TriggerCoupling mode) = 0;
+  virtual HRESULT get_Mode(VexR7100_TriggerMode* mode) = 0;
+  virtual HRESULT put_Mode(VexR7100_TriggerMode mode) = 0;
+  virtual HRESULT get_Source(VexR7100_TriggerSource* source) = 0;
+  virtual HRESULT put_Source(VexR7100_TriggerSource source) = 0;
+  virtual HRESULT get_Slope(VexR7100_TriggerSlope* slope) = 0;
+  virtual HRESULT put_Slope(VexR7100_TriggerSlope slope) = 0;
+  virtual HRESULT get_TriggerLevel(double* level) = 0;
+  virtual HRESULT put_TriggerLevel(double level) = 0;
+};
+
+struct ITriggerExVexR7100 : ITriggerVexR7100 {
+  using Base = ITriggerVexR7100;
+  static constexpr com::IID kIid = com::MakeGuid("{5C1E7A20-9D3B-4E8F-A1B2-3C4D5E6F711A}");
+  virtual HRESULT get_TRIGGERMODE(VexR7100_TriggerMode* mode) = 0;
+  virtual HRESULT put_TRIGGERMODE(VexR7100_TriggerMode mode) = 0;
+  virtual HRESULT get_Holdoff(double* seconds) = 0;
+  virtual HRESULT put_Holdoff(double seconds) = 0;
+};
+
 struct IErrorHandler : IDispatch {
   using Base = IDispatch;
   static constexpr com::IID kIid = com::MakeGuid("{5C1E7A20-9D3B-4E8F-A1B2-3C4D5E6F7107}");
@@ -191,3 +349,6 @@ struct IGladBag : com::IPropertyBag {
 };
 
 }  // namespace vex::server
+
+#include "vex/server/enums_data.h"
+#include "vex/server/enums_settings.h"
