@@ -291,6 +291,12 @@ class CCoreVexR7100
     model_.test_override = std::move(entry);
   }
 
+  // ---- Helpers of the data transfers (waveform, logic, screen) ----
+  // ---- End of the helpers of the data transfers ----
+
+  // ---- Helpers of the instrument settings (acquisition to utilities) ----
+  // ---- End of the helpers of the instrument settings ----
+
  protected:
   ~CCoreVexR7100() override;
 
