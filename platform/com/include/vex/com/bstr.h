@@ -39,6 +39,7 @@ class Bstr {
     return a.IsNull() == b.IsNull() && a.View() == b.View();
   }
   friend bool operator==(const Bstr& a, std::string_view b) { return !a.IsNull() && a.View() == b; }
+  friend bool operator==(const Bstr& a, const std::string& b) { return a == std::string_view(b); }
   friend bool operator==(const Bstr& a, const char* b) {
     return b ? a == std::string_view(b) : a.IsNull();
   }

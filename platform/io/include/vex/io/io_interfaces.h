@@ -44,7 +44,7 @@ enum ReplyFormat : std::int16_t {
 };
 
 // Handshake codes of the serial interface.
-enum Handshake : std::int16_t {
+enum HandshakeCode : std::int16_t {
   RS232_HandShake_None = 1,
   RS232_HandShake_XON_XOFF = 2,
   RS232_HandShake_DTR_DSR = 4,

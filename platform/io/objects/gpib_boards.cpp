@@ -1,0 +1,191 @@
+#include "gpib_boards.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "vex/io/io_interfaces.h"
+
+namespace vex::io {
+namespace {
+
+std::string Trim(std::string_view text) {
+  std::string_view t = com::TrimBlanks(text);
+  return std::string(t);
+}
+
+// Delivers messages to and from one instrument of the simulated bus.
+class SimulatedBusTransport final : public Transport {
+ public:
+  SimulatedBusTransport(int board, int address) : board_(board), address_(address) {}
+
+  Status Open(Deadline) override {
+    com::ComPtr<ISimulatedBus> bus;
+    HRESULT hr = com::CreateObjectByProgID(kSimulatedBusProgID, &bus);
+    if (FAILED(hr)) {
+      std::string why = com::TakeErrorDetails().description.Str();
+      return Status(
+          Errc::kUnsupported,
+          "GPIB" + std::to_string(board_) +
+              " is the simulated bus, whose class \"VexSim.Bus\" cannot be created: " + why);
+    }
+    hr = bus->Attach(static_cast<std::int16_t>(board_));
+    SafeArray addresses;
+    if (SUCCEEDED(hr)) hr = bus->Addresses(&addresses);
+    if (FAILED(hr)) return Status(Errc::kIoError, com::TakeErrorDetails().description.Str());
+    bool present = false;
+    for (std::int16_t a : addresses.Span<const std::int16_t>()) present = present || a == address_;
+    if (!present) {
+      return Status(Errc::kNotOpen, "No instrument listens at address " + std::to_string(address_) +
+                                        " of GPIB" + std::to_string(board_) + ".");
+    }
+    bus_ = std::move(bus);
+    closed_ = false;
+    pending_.clear();
+    return {};
+  }
+  void Close() override { bus_.Reset(); }
+  bool is_open() const override { return static_cast<bool>(bus_); }
+
+  Status Write(std::span<const std::uint8_t> data, Deadline) override {
+    if (!bus_) return Status(Errc::kNotOpen, description() + " is not open.");
+    if (closed_) return Status(Errc::kClosed, description() + ": the instrument dropped the link.");
+    HRESULT hr = bus_->Write(static_cast<std::int16_t>(address_), SafeArray::FromBytes(data),
+                             com::VARIANT_TRUE);
+    if (FAILED(hr)) return Status(Errc::kIoError, com::TakeErrorDetails().description.Str());
+    return {};
+  }
+
+  Result<ReadResult> Read(std::span<std::uint8_t> buffer, Deadline deadline) override {
+    if (!bus_) return Status(Errc::kNotOpen, description() + " is not open.");
+    while (pending_.empty()) {
+      if (closed_)
+        return Status(Errc::kClosed, description() + ": the instrument dropped the link.");
+      if (!waiting_) {
+        SafeArray bytes;
+        std::int32_t delay = 0;
+        com::VARIANT_BOOL close_after = com::VARIANT_FALSE;
+        HRESULT hr = bus_->Read(static_cast<std::int16_t>(address_), &bytes, &delay, &close_after);
+        if (FAILED(hr)) return Status(Errc::kIoError, com::TakeErrorDetails().description.Str());
+        if (hr == com::S_OK) {
+          auto data = bytes.Span<const std::uint8_t>();
+          waiting_.emplace(std::vector<std::uint8_t>(data.begin(), data.end()));
+          ready_at_ = Clock::now() + std::chrono::milliseconds(delay);
+          close_after_ = close_after == com::VARIANT_TRUE;
+        }
+      }
+      if (waiting_ && Clock::now() >= ready_at_) {
+        pending_ = std::move(*waiting_);
+        waiting_.reset();
+        offset_ = 0;
+        if (close_after_) drop_after_pending_ = true;
+        break;
+      }
+      // Nothing to read yet: wait for it, no longer than the deadline.
+      if (Clock::now() >= deadline)
+        return Status(Errc::kTimeout, description() + ": no reply before the timeout.");
+      auto until = waiting_ ? std::min(ready_at_, deadline)
+                            : std::min(Clock::now() + std::chrono::milliseconds(2), deadline);
+      std::this_thread::sleep_until(until);
+    }
+    std::size_t n = std::min(buffer.size(), pending_.size() - offset_);
+    std::copy_n(pending_.begin() + static_cast<std::ptrdiff_t>(offset_), n, buffer.begin());
+    offset_ += n;
+    ReadResult result;
+    result.count = n;
+    if (offset_ == pending_.size()) {
+      pending_.clear();
+      // A reply the instrument cut short ends without END: the link drops.
+      result.end = !drop_after_pending_;
+      if (drop_after_pending_) closed_ = true;
+      drop_after_pending_ = false;
+    }
+    return result;
+  }
+
+  bool delivers_end() const override { return true; }
+  Status DiscardInput() override {
+    pending_.clear();
+    waiting_.reset();
+    if (bus_) (void)bus_->Clear(static_cast<std::int16_t>(address_));
+    return {};
+  }
+  std::string description() const override {
+    return "GPIB" + std::to_string(board_) + "::" + std::to_string(address_) + " (simulated bus)";
+  }
+
+ private:
+  int board_, address_;
+  com::ComPtr<ISimulatedBus> bus_;
+  std::vector<std::uint8_t> pending_;
+  std::size_t offset_ = 0;
+  std::optional<std::vector<std::uint8_t>> waiting_;
+  Clock::time_point ready_at_{};
+  bool close_after_ = false;
+  bool drop_after_pending_ = false;
+  bool closed_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<Transport> MakeSimulatedBusTransport(int board, int address) {
+  return std::make_unique<SimulatedBusTransport>(board, address);
+}
+
+Result<GpibBoardMap> GpibBoardMap::Parse(std::string_view text) {
+  GpibBoardMap map;
+  std::stringstream entries{std::string(text)};
+  std::string entry;
+  while (std::getline(entries, entry, ',')) {
+    std::string item = Trim(entry);
+    if (item.empty()) continue;
+    auto eq = item.find('=');
+    if (eq == std::string::npos)
+      return Status(Errc::kBadAddress, "GPIB board entry \"" + item + "\" has no \"=\".");
+    std::string number = Trim(item.substr(0, eq)), target = Trim(item.substr(eq + 1));
+    if (number.rfind("GPIB", 0) == 0) number = number.substr(4);
+    char* end = nullptr;
+    long board = std::strtol(number.c_str(), &end, 10);
+    if (number.empty() || *end != '\0' || board < 0 || board > 15 || target.empty())
+      return Status(Errc::kBadAddress, "GPIB board entry \"" + item +
+                                           "\" is not \"n=sim\" or \"n=host\" with n 0 to 15.");
+    GpibBoard b;
+    if (com::EqualsNoCase(target, "sim"))
+      b.simulated = true;
+    else
+      b.gateway_host = target;
+    map.boards_[static_cast<int>(board)] = b;
+  }
+  return map;
+}
+
+GpibBoardMap GpibBoardMap::FromEnvironment() {
+  std::string text;
+  if (const char* env = std::getenv("VEX_GPIB_BOARDS")) {
+    text = env;
+  } else {
+    std::string path;
+    if (const char* file = std::getenv("VEX_GPIB_BOARDS_FILE"); file && *file) {
+      path = file;
+    } else if (const char* home = std::getenv("HOME"); home && *home) {
+      path = std::string(home) + "/.config/vex/gpib-boards.conf";
+    }
+    std::ifstream in(path);
+    std::string line;
+    while (in && std::getline(in, line)) {
+      if (auto hash = line.find('#'); hash != std::string::npos) line.resize(hash);
+      if (!Trim(line).empty()) text += (text.empty() ? "" : ",") + Trim(line);
+    }
+    if (!in.is_open() && text.empty()) text = "0=sim";  // nothing configured
+  }
+  auto parsed = Parse(text);
+  return parsed ? std::move(parsed.value()) : GpibBoardMap();
+}
+
+const GpibBoard* GpibBoardMap::Find(int board) const {
+  auto found = boards_.find(board);
+  return found == boards_.end() ? nullptr : &found->second;
+}
+
+}  // namespace vex::io

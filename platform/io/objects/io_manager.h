@@ -1,0 +1,29 @@
+// IOManager ("VexIOUtils.IOManager"): makes I/O objects for addresses and
+// lists the instruments and ports that are there.
+#pragma once
+
+#include "vex/io/io_interfaces.h"
+
+namespace vex::io {
+
+class IOManager : public com::Object<IIOManager, com::ISupportErrorInfo> {
+ public:
+  IOManager();
+  HRESULT CreateIO(const Bstr& address, IIO** io) override;
+  // "COM*": the mapped COM ports and the real serial ports present; "GPIB*":
+  // every instrument on every board as "GPIBn::a::INSTR"; "GPIBn": those of
+  // board n. The collection's Item is 1-based, as collections are; each item
+  // is an I/O object with that address, not yet opened.
+  HRESULT FindIO(const Bstr& pattern, com::IDispatch** collection) override;
+  HRESULT InterfaceSupportsErrorInfo(const com::IID& iid) override;
+  VEX_COM_IMPLEMENT_DISPATCH(IOManager, Table())
+
+ private:
+  static const com::DispatchTable& Table();
+};
+
+// Registers the GPIB boards of the board map with the process's transport
+// table (once).
+void RegisterGpibTransports();
+
+}  // namespace vex::io
