@@ -8,6 +8,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev libcli11-dev
   liblxi-dev libtirpc-dev rpcbind
+  libpng-dev libjpeg-dev libtiff-dev libgif-dev
+  imagemagick libwmf-bin emf2svg
   locales
 )
 
