@@ -1,5 +1,6 @@
 #include "vex/com/safearray.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -61,6 +62,17 @@ SafeArray SafeArray::FromBytes(std::span<const std::uint8_t> bytes) {
   array.bounds_ = {SafeArrayBound{static_cast<std::uint32_t>(bytes.size()), 0}};
   array.count_ = bytes.size();
   array.pod_.assign(bytes.begin(), bytes.end());
+  return array;
+}
+
+SafeArray SafeArray::AdoptBytes(std::vector<std::uint8_t>&& bytes, std::size_t skip) {
+  skip = std::min(skip, bytes.size());
+  if (skip > 0) bytes.erase(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(skip));
+  SafeArray array;
+  array.vt_ = VT_UI1;
+  array.bounds_ = {SafeArrayBound{static_cast<std::uint32_t>(bytes.size()), 0}};
+  array.count_ = bytes.size();
+  array.pod_ = std::move(bytes);
   return array;
 }
 

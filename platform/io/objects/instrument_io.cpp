@@ -135,17 +135,11 @@ HRESULT InstrumentIO::ReadReply(Reply* reply) {
   HRESULT hr = NeedOpen();
   if (FAILED(hr)) return hr;
   MessageReader::BlockInfo info;
-  Status status = session_->ReadBlock(reply->bytes, MessageReader::BlockHeader::kKeep, &info);
-  if (status.ok()) {
-    reply->block = !info.indefinite;
-    reply->header_size = info.header_size;
-    return com::S_OK;
-  }
-  if (status.code() != Errc::kMalformed) return Fail(status, "read failed");
-  // Not a block: one message up to the termination character.
-  status = session_->ReadMessage(reply->bytes);
+  bool block = false;
+  Status status = session_->ReadReply(reply->bytes, &block, &info);
   if (!status.ok()) return Fail(status, "read failed");
-  reply->block = false;
+  reply->block = block && !info.indefinite;
+  reply->header_size = info.header_size;
   return com::S_OK;
 }
 

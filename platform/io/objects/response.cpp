@@ -50,12 +50,13 @@ const std::vector<Variant>& ResponseValues::Items() {
   return items_;
 }
 
-HRESULT ResponseValues::BlockData(Variant* value) const {
-  if (!reply_->block) {
-    return com::ReportRichError(com::E_FAIL, "The reply is not a definite-length block.", kSource);
+HRESULT ResponseValues::BlockData(Variant* value, std::size_t skip) {
+  if (reply_->handed_over) {
+    return com::ReportRichError(com::E_FAIL, "The block data of this reply was read already.", kSource);
   }
-  std::span<const std::uint8_t> data(reply_->bytes);
-  *value = Variant(SafeArray::FromBytes(data.subspan(std::min(reply_->header_size, data.size()))));
+  reply_->handed_over = true;
+  *value = Variant(SafeArray::AdoptBytes(std::move(reply_->bytes), skip));
+  reply_->bytes.clear();
   return com::S_OK;
 }
 
@@ -63,11 +64,13 @@ HRESULT ResponseValues::get_Value(Variant* value) {
   if (!value) return com::E_POINTER;
   switch (format_) {
     case kFormatBlockWithHeader:
-      *value = Variant(SafeArray::FromBytes(reply_->bytes));
-      return com::S_OK;
+      return BlockData(value, 0);
     case kFormatBlockData:
     case kFormatBlockData7:
-      return BlockData(value);
+      if (!reply_->block) {
+        return com::ReportRichError(com::E_FAIL, "The reply is not a definite-length block.", kSource);
+      }
+      return BlockData(value, reply_->header_size);
     case kFormatNumbers:
     case kFormatStrings: {
       const auto& items = Items();
@@ -83,6 +86,7 @@ HRESULT ResponseValues::get_Value(Variant* value) {
       return com::S_OK;
     }
     default:
+      if (reply_->handed_over) return BlockData(value, 0);
       *value = Variant(TextOf(*reply_));
       return com::S_OK;
   }

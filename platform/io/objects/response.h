@@ -16,11 +16,14 @@ struct Reply {
   std::vector<std::uint8_t> bytes;
   bool block = false;
   std::size_t header_size = 0;  // "#<n><length>"; the data follows
+  // A block's bytes are handed to the first value read in a block format
+  // instead of being copied (waveform records run to megabytes).
+  bool handed_over = false;
 };
 
 class ResponseValues : public com::Object<IIOResponseValues> {
  public:
-  explicit ResponseValues(std::shared_ptr<const Reply> reply) : reply_(std::move(reply)) {}
+  explicit ResponseValues(std::shared_ptr<Reply> reply) : reply_(std::move(reply)) {}
 
   HRESULT get_Format(std::int16_t* code) override;
   HRESULT put_Format(std::int16_t code) override;
@@ -34,9 +37,9 @@ class ResponseValues : public com::Object<IIOResponseValues> {
   static const com::DispatchTable& Table();
   // The items of a split reply (formats 2 and 11), made on first use.
   const std::vector<Variant>& Items();
-  HRESULT BlockData(Variant* value) const;
+  HRESULT BlockData(Variant* value, std::size_t skip);
 
-  std::shared_ptr<const Reply> reply_;
+  std::shared_ptr<Reply> reply_;
   std::int16_t format_ = 0;
   std::vector<Variant> items_;
   std::int16_t items_format_ = -1;
@@ -44,13 +47,13 @@ class ResponseValues : public com::Object<IIOResponseValues> {
 
 class Response : public com::Object<IIOResponse> {
  public:
-  explicit Response(Reply reply) : reply_(std::make_shared<const Reply>(std::move(reply))) {}
+  explicit Response(Reply reply) : reply_(std::make_shared<Reply>(std::move(reply))) {}
   HRESULT get_Values(IIOResponseValues** values) override;
   VEX_COM_IMPLEMENT_DISPATCH(Response, Table())
 
  private:
   static const com::DispatchTable& Table();
-  std::shared_ptr<const Reply> reply_;
+  std::shared_ptr<Reply> reply_;
 };
 
 // Splits a reply at commas; numbers where an item parses as one (format 2),

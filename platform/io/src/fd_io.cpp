@@ -32,7 +32,7 @@ Status WriteAll(int fd, FdKind kind, std::span<const std::uint8_t> data, Deadlin
   std::size_t done = 0;
   while (done < data.size()) {
     ssize_t n = kind == FdKind::kSocket
-                    ? ::send(fd, data.data() + done, data.size() - done, MSG_NOSIGNAL)
+                    ? ::send(fd, data.data() + done, data.size() - done, MSG_NOSIGNAL | MSG_DONTWAIT)
                     : ::write(fd, data.data() + done, data.size() - done);
     if (n > 0) {
       done += static_cast<std::size_t>(n);

@@ -179,6 +179,16 @@ void MessageReader::SwallowTrailer(Deadline deadline) {
   }
 }
 
+Result<std::uint8_t> MessageReader::PeekReplyStart(Deadline deadline) {
+  for (;;) {
+    Status st = Need(1, deadline);
+    if (!st.ok()) return st;
+    while (buffered() > 0 && IsSpace(buf_[begin_])) ++begin_;
+    if (buffered() > 0) return buf_[begin_];
+    if (end_pending_) return static_cast<std::uint8_t>('\n');  // an empty message
+  }
+}
+
 Status MessageReader::ReadBlock(std::vector<std::uint8_t>& out, Deadline deadline,
                                 BlockHeader header, BlockInfo* info) {
   out.clear();

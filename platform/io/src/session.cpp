@@ -55,6 +55,23 @@ Status Session::ReadBlock(std::vector<std::uint8_t>& out, MessageReader::BlockHe
   return st;
 }
 
+Status Session::ReadReply(std::vector<std::uint8_t>& out, bool* is_block,
+                          MessageReader::BlockInfo* info) {
+  Deadline deadline = NextDeadline();
+  *is_block = false;
+  auto first = reader_.PeekReplyStart(deadline);
+  if (!first.ok()) return first.status();
+  Status st;
+  if (first.value() == '#') {
+    *is_block = true;
+    st = reader_.ReadBlock(out, deadline, MessageReader::BlockHeader::kKeep, info);
+  } else {
+    st = reader_.ReadMessage(out, deadline);
+  }
+  if (!out.empty() || st.ok()) LogRead(out);
+  return st;
+}
+
 Status Session::ReadBytes(std::size_t n, std::vector<std::uint8_t>& out) {
   Status st = reader_.ReadBytes(n, out, NextDeadline());
   if (!out.empty() || st.ok()) LogRead(out);

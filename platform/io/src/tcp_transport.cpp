@@ -6,8 +6,10 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <utility>
 
@@ -19,16 +21,16 @@ TcpTransport::TcpTransport(std::string host, int port)
     : TcpTransport(std::move(host), port, Options{}) {}
 
 TcpTransport::TcpTransport(std::string host, int port, Options options)
-    : host_(std::move(host)), port_(port), options_(options) {}
+    : host_(std::move(host)), port_(port), options_(options) {
+  bool v6 = host_.find(':') != std::string::npos;
+  label_ = (v6 ? "[" + host_ + "]" : host_) + ":" + std::to_string(port_);
+}
 
 TcpTransport::~TcpTransport() {
   Close();
 }
 
-std::string TcpTransport::description() const {
-  bool v6 = host_.find(':') != std::string::npos;
-  return (v6 ? "[" + host_ + "]" : host_) + ":" + std::to_string(port_);
-}
+std::string TcpTransport::description() const { return label_; }
 
 Status TcpTransport::Open(Deadline deadline) {
   Close();
@@ -81,6 +83,11 @@ Status TcpTransport::Open(Deadline deadline) {
         continue;
       }
     }
+    // Reads block with a receive timeout (one system call for a reply
+    // instead of a poll and a read); writes stay non-blocking per call.
+    int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    receive_timeout_us_ = -1;
     fd_ = fd;
     ::freeaddrinfo(list);
     return {};
@@ -98,13 +105,35 @@ void TcpTransport::Close() {
 
 Status TcpTransport::Write(std::span<const std::uint8_t> data, Deadline deadline) {
   if (fd_ < 0) return Status(Errc::kNotOpen, description() + " is not open");
-  return detail::WriteAll(fd_, detail::FdKind::kSocket, data, deadline, description());
+  return detail::WriteAll(fd_, detail::FdKind::kSocket, data, deadline, label_);
 }
 
 Result<ReadResult> TcpTransport::Read(std::span<std::uint8_t> buffer, Deadline deadline) {
   if (fd_ < 0) return Status(Errc::kNotOpen, description() + " is not open");
   if (buffer.empty()) return ReadResult{};
-  return detail::ReadSome(fd_, detail::FdKind::kSocket, buffer, deadline, description());
+  for (;;) {
+    auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now()).count();
+    if (left <= 0) return Status(Errc::kTimeout, "timed out waiting for " + label_);
+    // The timeout is set again only when it is off by more than 1 % of what
+    // is left: consecutive transfers with one timeout set it once.
+    long long slack = std::max<long long>(1000, left / 100);
+    if (receive_timeout_us_ < left || receive_timeout_us_ > left + slack) {
+      timeval tv{static_cast<time_t>(left / 1000000), static_cast<suseconds_t>(left % 1000000)};
+      ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+      receive_timeout_us_ = left;
+    }
+    ssize_t n = ::recv(fd_, buffer.data(), buffer.size(), 0);
+    if (n > 0) return ReadResult{static_cast<std::size_t>(n), false};
+    if (n == 0) return Status(Errc::kClosed, label_ + " closed the connection");
+    if (errno == EINTR) continue;
+    if (errno == EAGAIN || errno == EWOULDBLOCK) {
+      // The receive timeout ran out; only a passed deadline is a timeout.
+      receive_timeout_us_ = 0;
+      continue;
+    }
+    if (errno == ECONNRESET) return Status(Errc::kClosed, label_ + " closed the connection", errno);
+    return Status::FromErrno("read from " + label_, errno);
+  }
 }
 
 Status TcpTransport::DiscardInput() {

@@ -132,8 +132,18 @@ TEST_P(Contract, AMillionByteBlockHoldingEveryByteValue) {
   for (std::size_t i = 0; i < bytes.size() && ramp; ++i)
     ramp = bytes[i] == static_cast<std::uint8_t>(i);
   EXPECT_TRUE(ramp) << "line feeds, XON and XOFF bytes inside the block arrive untouched";
-  Variant whole = Value(response.Get(), kFormatBlockWithHeader);
+  // The bytes were handed over, not copied: a block is read once.
+  ComPtr<IIOResponseValues> again;
+  ASSERT_EQ(response->get_Values(again.ReleaseAndGetAddressOf()), S_OK);
+  again->put_Format(kFormatBlockWithHeader);
+  Variant whole;
+  EXPECT_EQ(again->get_Value(&whole), E_FAIL);
+  EXPECT_EQ(TakeErrorDetails().description, "The block data of this reply was read already.");
+  ASSERT_EQ(Query(io.Get(), ":WAV:DATA?", &response), S_OK);
+  whole = Value(response.Get(), kFormatBlockWithHeader);
+  ASSERT_EQ(whole.vt(), VT_ARRAY | VT_UI1);
   EXPECT_EQ(whole.Array()->Span<const std::uint8_t>()[0], '#');
+  EXPECT_EQ(whole.Array()->ElementCount(), 1000000u + 10) << "the header stays";
   // The link is in step afterwards: the terminator after the block was eaten.
   ASSERT_EQ(Query(io.Get(), "*ESR?", &response), S_OK);
   EXPECT_EQ(io->Output(Variant(":WAV:POIN 1000")), S_OK);

@@ -45,6 +45,9 @@ class SafeArray {
   }
   // One dimension with lower bound 0 filled from bytes (the form block data travels in).
   static SafeArray FromBytes(std::span<const std::uint8_t> bytes);
+  // The same, taking the bytes over without copying them; the first `skip`
+  // bytes are dropped.
+  static SafeArray AdoptBytes(std::vector<std::uint8_t>&& bytes, std::size_t skip = 0);
 
   VARTYPE ElementType() const { return vt_; }
   std::uint32_t Dims() const { return static_cast<std::uint32_t>(bounds_.size()); }

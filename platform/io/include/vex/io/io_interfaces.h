@@ -12,7 +12,9 @@
 //   6   a definite-length block's data bytes, header checked and removed
 //   7   as 6
 //   11  comma-separated items as strings
-// Any other code reads the reply as one string.
+// Any other code reads the reply as one string. The bytes of a reply are
+// handed to the first value read in format 1, 6 or 7 rather than copied, so
+// a response's block data is read once.
 #pragma once
 
 #include "vex/com/com.h"

@@ -64,6 +64,11 @@ class MessageReader {
   Status ReadBlock(std::vector<std::uint8_t>& out, Deadline deadline,
                    BlockHeader header = BlockHeader::kStrip, BlockInfo* info = nullptr);
 
+  // Waits for the first byte of the next reply, skipping line ends left
+  // over from an earlier one, and returns it without consuming it: "#"
+  // starts a block.
+  Result<std::uint8_t> PeekReplyStart(Deadline deadline);
+
   // Exactly n bytes into `out`; fewer only when a message transport ends the
   // message first (END) or on failure (then `out` holds what was read).
   Status ReadBytes(std::size_t n, std::vector<std::uint8_t>& out, Deadline deadline);

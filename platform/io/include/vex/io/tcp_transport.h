@@ -37,8 +37,10 @@ class TcpTransport final : public Transport {
  private:
   std::string host_;
   int port_;
+  std::string label_;  // "host:port", for messages
   Options options_;
   int fd_ = -1;
+  long long receive_timeout_us_ = -1;  // the socket's SO_RCVTIMEO, -1 unknown
 };
 
 }  // namespace vex::io
