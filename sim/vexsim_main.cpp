@@ -1,12 +1,14 @@
-// vexsim: the simulated oscilloscope as a program, serving raw SCPI over TCP
-// and over a pty that stands in for its serial port.
+// vexsim: the simulated oscilloscope as a program, serving raw SCPI over TCP,
+// over a pty that stands in for its serial port, and over VXI-11.
 //
 //   vexsim [--model M] [--serial S] [--firmware F] [--tcp HOST:PORT] [--pty]
-//          [--fault NAME] [--fault-delay MS]
+//          [--vxi11] [--gateway-address A] [--fault NAME] [--fault-delay MS]
+//          [--error-format LONG|SHORT]
 //
 // Prints one line per endpoint once it is ready, then "ready":
 //   tcp 127.0.0.1:5025
 //   pty /dev/pts/7
+//   vxi11 127.0.0.1:40517
 //   ready
 // Runs until SIGTERM or SIGINT.
 #include <csignal>
@@ -20,6 +22,9 @@
 #include "server/PtyPort.h"
 #include "server/ServerLoop.h"
 #include "server/TcpListener.h"
+#ifdef VEXSIM_HAVE_VXI11
+#include "vxi11/Vxi11Server.h"
+#endif
 
 namespace {
 
@@ -32,9 +37,12 @@ void OnSignal(int) {
 void Usage() {
   std::fputs(
       "usage: vexsim [--model M] [--serial S] [--firmware F] [--tcp HOST:PORT] [--pty]\n"
+      "              [--vxi11] [--gateway-address A]\n"
       "              [--fault NONE|NOANswer|SLOW|DROP|TRUNcate|CORRupt|GARBage|DEVerror]\n"
-      "              [--fault-delay MS]\n"
-      "Without --tcp or --pty, serves TCP on 127.0.0.1 with a free port.\n",
+      "              [--fault-delay MS] [--error-format LONG|SHORT]\n"
+      "Without --tcp, --pty or --vxi11, serves TCP on 127.0.0.1 with a free port.\n"
+      "--vxi11 serves the VXI-11 core channel on 127.0.0.1 with a free port; its\n"
+      "devices are inst0 (instN) and gpib0,A for the gateway address A (default 7).\n",
       stderr);
 }
 
@@ -42,6 +50,8 @@ struct Args {
   vex::sim::InstrumentOptions options;
   std::optional<std::string> tcp;
   bool pty = false;
+  bool vxi11 = false;
+  int gateway_address = 7;
 };
 
 bool Parse(int argc, char** argv, Args& args) {
@@ -50,6 +60,15 @@ bool Parse(int argc, char** argv, Args& args) {
     if (flag == "--pty") {
       args.pty = true;
       continue;
+    }
+    if (flag == "--vxi11") {
+#ifdef VEXSIM_HAVE_VXI11
+      args.vxi11 = true;
+      continue;
+#else
+      std::fputs("vexsim: built without VXI-11 support\n", stderr);
+      return false;
+#endif
     }
     if (flag == "--help" || flag == "-h" || i + 1 >= argc) return false;
     const std::string value = argv[++i];
@@ -70,11 +89,22 @@ bool Parse(int argc, char** argv, Args& args) {
       const unsigned long ms = std::strtoul(value.c_str(), &end, 10);
       if (*end != '\0' || value.empty()) return false;
       args.options.fault_delay_ms = static_cast<unsigned>(ms);
+    } else if (flag == "--gateway-address") {
+      char* end = nullptr;
+      const long a = std::strtol(value.c_str(), &end, 10);
+      if (*end != '\0' || value.empty() || a < 0 || a > 30) return false;
+      args.gateway_address = static_cast<int>(a);
+    } else if (flag == "--error-format") {
+      if (value == "SHORT" || value == "short") {
+        args.options.short_errors = true;
+      } else if (value != "LONG" && value != "long") {
+        return false;
+      }
     } else {
       return false;
     }
   }
-  if (!args.tcp && !args.pty) args.tcp = "127.0.0.1:0";
+  if (!args.tcp && !args.pty && !args.vxi11) args.tcp = "127.0.0.1:0";
   return true;
 }
 
@@ -122,6 +152,23 @@ int main(int argc, char** argv) {
     std::printf("pty %s\n", pty.path().c_str());
     std::fflush(stdout);
   }
+#ifdef VEXSIM_HAVE_VXI11
+  vex::sim::Vxi11Server vxi11(instrument, args.gateway_address);
+  if (args.vxi11) {
+    if (!vxi11.Start("127.0.0.1", 0, error)) {
+      std::fprintf(stderr, "vexsim: vxi11: %s\n", error.c_str());
+      return 1;
+    }
+    if (!vxi11.registered()) {
+      std::fprintf(stderr,
+                   "vexsim: vxi11: no port mapper took the registration; "
+                   "clients must use the port below\n");
+    }
+    loop.Serve(&vxi11);
+    std::printf("vxi11 127.0.0.1:%u\n", vxi11.port());
+    std::fflush(stdout);
+  }
+#endif
   std::printf("ready\n");
   std::fflush(stdout);
 

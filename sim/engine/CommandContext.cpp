@@ -1,5 +1,6 @@
 #include "engine/CommandContext.h"
 
+#include <cctype>
 #include <cstdio>
 #include <string>
 
@@ -84,6 +85,32 @@ std::optional<int> CommandContext::ChannelNamed(std::string_view word) {
     return std::nullopt;
   }
   return n;
+}
+
+bool CommandContext::IsMemoryWord(std::string_view word) {
+  std::size_t letters = word.size();
+  while (letters > 0 && std::isdigit(static_cast<unsigned char>(word[letters - 1]))) --letters;
+  return letters < word.size() && HeaderPattern::MatchWord("PMEMory", word.substr(0, letters));
+}
+
+std::optional<int> CommandContext::Memory(std::size_t i) {
+  if (i >= unit.args.size()) {
+    Error(error::kMissingParameter);
+    return std::nullopt;
+  }
+  const std::string& word = unit.args[i].text;
+  if (!IsMemoryWord(word)) {
+    Error(error::kIllegalParameterValue);
+    return std::nullopt;
+  }
+  std::size_t digits = word.size();
+  while (digits > 0 && std::isdigit(static_cast<unsigned char>(word[digits - 1]))) --digits;
+  const std::string number = word.substr(digits);
+  if (number.size() > 3 || std::stoi(number) > kMaxMemory) {
+    Error(error::kDataOutOfRange);
+    return std::nullopt;
+  }
+  return std::stoi(number);
 }
 
 }  // namespace vex::sim

@@ -57,6 +57,11 @@ class CommandContext {
   // other words and -221 for a channel the model lacks.
   std::optional<int> Channel(std::size_t i);
   std::optional<int> ChannelNamed(std::string_view word);
+  // Argument i as a trace memory ("PMEM1", "PMEMory0"): -224 for other
+  // words, -222 for a number beyond kMaxMemory.
+  std::optional<int> Memory(std::size_t i);
+  static bool IsMemoryWord(std::string_view word);
+  static constexpr int kMaxMemory = 100;
 };
 
 }  // namespace vex::sim

@@ -89,7 +89,7 @@ void RecallState(CommandContext& c) {
 }
 
 void NextError(CommandContext& c) {
-  c.Reply(c.instrument.errors().Pop());
+  c.Reply(c.instrument.errors().Pop(c.session.short_errors()));
 }
 
 void QuerySetup(CommandContext& c) {

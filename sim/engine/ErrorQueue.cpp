@@ -61,13 +61,14 @@ void ErrorQueue::Push(int code) {
   entries_.push_back(code);
 }
 
-std::string ErrorQueue::Pop() {
+std::string ErrorQueue::Pop(bool short_form) {
   int code = error::kNone;
   if (!entries_.empty()) {
     code = entries_.front();
     entries_.pop_front();
   }
   std::string reply = std::to_string(code);
+  if (short_form) return reply;
   reply += ",\"";
   reply += ErrorText(code);
   reply += '"';

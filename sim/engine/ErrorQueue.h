@@ -58,8 +58,9 @@ class ErrorQueue {
   static constexpr std::size_t kCapacity = 30;
 
   void Push(int code);
-  // Removes and returns the oldest entry; "0,\"No error\"" when empty.
-  std::string Pop();
+  // Removes and returns the oldest entry; "0,\"No error\"" when empty. The
+  // short form is the number alone ("-113", "0"), as some models answer.
+  std::string Pop(bool short_form = false);
   void Clear() { entries_.clear(); }
   bool Empty() const { return entries_.empty(); }
   std::size_t Size() const { return entries_.size(); }

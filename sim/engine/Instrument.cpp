@@ -41,6 +41,9 @@ Instrument::Instrument(InstrumentOptions options)
     : options_(std::move(options)), channels_(AnalogChannelsOf(options_.model)) {
   table_.Add(CommonCommandRows());
   table_.Add(ScopeCommandRows());
+  table_.Add(SettingsCommandRows());
+  table_.Add(MeasureCommandRows());
+  table_.Add(DisplayCommandRows());
   table_.Add(SimulatorCommandRows());
   Reset();
   session_ = std::make_unique<Session>(*this);
@@ -88,6 +91,10 @@ void Instrument::Reset() {
       auto parsed = ParsePropertyValue(r, arg);
       if (const auto* v = std::get_if<Settings::Value>(&parsed)) fresh.Set(e.pattern.Key(s), *v);
     }
+  }
+  // Two-range inputs start on their high range.
+  for (int n = 1; n <= channels_; ++n) {
+    if (TwoRangeInput(n)) fresh.Set("CHAN" + std::to_string(n) + ":RANG", kRangeMax);
   }
   settings_ = std::move(fresh);
   run_state = RunState::kRunning;

@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <span>
 #include <string>
 #include <vector>
@@ -29,6 +30,9 @@ struct InstrumentOptions {
   // What each new session starts with; a session may change its own.
   Fault fault = Fault::kNone;
   unsigned fault_delay_ms = 1000;
+  // ":SYSTem:ERRor?" answers the number alone instead of number and text;
+  // each new session starts with this, ":SIMulator:ERRFormat" changes it.
+  bool short_errors = false;
 };
 
 // Analog channels of a model name: 4 for the four-channel models of the
@@ -43,6 +47,9 @@ int AnalogChannelsOf(const std::string& model);
 class Instrument {
  public:
   static constexpr int kSaveRegisters = 3;  // *SAV and *RCL take 0 to 2
+  // Full-scale vertical range at the probe tip, in volts.
+  static constexpr double kRangeMin = 0.016;
+  static constexpr double kRangeMax = 40.0;
 
   explicit Instrument(InstrumentOptions options = {});
   Instrument(const Instrument&) = delete;
@@ -59,6 +66,10 @@ class Instrument {
 
   const InstrumentOptions& options() const { return options_; }
   int AnalogChannels() const { return channels_; }
+  // Channels 3 and 4 of the four-channel models are inputs with two fixed
+  // ranges, the lowest and the highest, which ":CHANnel<n>:RANGe?" reports
+  // as LOW and HIGH.
+  bool TwoRangeInput(int channel) const { return channels_ == 4 && channel >= 3; }
   // The *IDN? reply, without terminator.
   std::string Identity() const;
 
@@ -88,8 +99,14 @@ class Instrument {
   std::vector<uint8_t> LearnString() const;
   bool ApplyLearnString(std::span<const uint8_t> data);
 
-  // Trace memories written with ":TRACe:DATA n,<block>".
+  // Trace memories: written with ":TRACe:DATA n,<block>" or ":DISPlay:DATA
+  // <block>", or stored from a channel's codes (":STORe", ":MERGe").
   std::map<long long, std::vector<uint8_t>>& traces() { return traces_; }
+  const std::map<long long, std::vector<uint8_t>>& traces() const { return traces_; }
+  // Trace memories shown on the screen (":VIEW PMEM<n>").
+  std::set<long long> shown_memories;
+  // The trace memory ":DISPlay:DATA" reads and writes without a format.
+  long long display_source = 0;
 
   enum class RunState { kRunning, kStopped, kSingle };
   RunState run_state = RunState::kRunning;

@@ -1,4 +1,5 @@
-// Channels, timebase, waveform transfer, run control and trace memories.
+// Channel display, waveform transfer, run control and trace data transfer.
+#include <cstdio>
 #include <string>
 
 #include "engine/CommandContext.h"
@@ -14,7 +15,6 @@ namespace {
 
 constexpr std::string_view kFormats[] = {"BYTE", "WORD", "ASCii"};
 constexpr std::string_view kSources[] = {"CHANnel1", "CHANnel2", "CHANnel3", "CHANnel4"};
-constexpr std::string_view kReferences[] = {"LEFT", "CENTer", "RIGHt"};
 
 // Enough for benchmarks of eight million point records.
 constexpr double kMaxPoints = 8'000'000;
@@ -64,8 +64,20 @@ void QueryData(CommandContext& c) {
   c.ReplyBlock(Synth(c).Data(SourceChannel(c.instrument)));
 }
 
+// ":VIEW CHAN2" / ":BLANk CHAN2" switch a channel on or off; with PMEM<n>
+// they show or hide trace memory n.
 void SetDisplay(CommandContext& c, bool on) {
   if (!c.ExpectArgs(1, 1)) return;
+  if (CommandContext::IsMemoryWord(c.unit.args[0].text)) {
+    if (auto m = c.Memory(0)) {
+      if (on) {
+        c.instrument.shown_memories.insert(*m);
+      } else {
+        c.instrument.shown_memories.erase(*m);
+      }
+    }
+    return;
+  }
   if (auto n = c.Channel(0)) c.instrument.settings().Set("CHAN" + std::to_string(*n) + ":DISP", on);
 }
 void View(CommandContext& c) {
@@ -75,12 +87,28 @@ void Blank(CommandContext& c) {
   SetDisplay(c, false);
 }
 
+// One preamble field on its own (":WAVeform:XINCrement?" and the like).
+template <double Preamble::*Field>
+void QueryPreambleReal(CommandContext& c) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%+.10E",
+                Synth(c).PreambleFor(SourceChannel(c.instrument)).*Field);
+  c.Reply(buf);
+}
+template <long long Preamble::*Field>
+void QueryPreambleInteger(CommandContext& c) {
+  c.Reply(std::to_string(Synth(c).PreambleFor(SourceChannel(c.instrument)).*Field));
+}
+
+// Every channel on, 8 V full scale centred (the high range on two-range
+// inputs), and one period of the 1 kHz signals across the screen.
 void Autoscale(CommandContext& c) {
   Settings& s = c.instrument.settings();
   for (int n = 1; n <= c.instrument.AnalogChannels(); ++n) {
     const std::string chan = "CHAN" + std::to_string(n);
+    const double probe = s.Number(chan + ":PROB", 1.0);
     s.Set(chan + ":DISP", true);
-    s.Set(chan + ":RANG", 8.0);
+    s.Set(chan + ":RANG", (c.instrument.TwoRangeInput(n) ? Instrument::kRangeMax : 8.0) * probe);
     s.Set(chan + ":OFFS", 0.0);
   }
   s.Set("TIM:RANG", 1e-3);
@@ -153,17 +181,18 @@ void QueryTraceData(CommandContext& c) {
 
 constexpr CommandRow kRows[] = {
     row::Bool(":CHANnel#:DISPlay", "OFF", kChannels, "ON"),
-    row::Real(":CHANnel#:RANGe", 0.016, 40.0, "8.0", true, kChannels),
-    row::Real(":CHANnel#:OFFSet", -40.0, 40.0, "0", true, kChannels),
-    row::Real(":TIMebase:RANGe", 1e-9, 50.0, "1e-3", true),
-    row::Real(":TIMebase:DELay", -50.0, 50.0, "0", true),
-    row::Choice(":TIMebase:REFerence", kReferences, "CENTer"),
     row::Choice(":WAVeform:FORMat", kFormats, "BYTE"),
     row::WithHandlers(row::Choice(":WAVeform:SOURce", kSources, "CHANnel1"), SetSource),
     row::WithHandlers(row::Integer(":WAVeform:POINts", 1, kMaxPoints, "1000", true), SetPoints,
                       QueryPoints),
     row::Query(":WAVeform:PREamble", QueryPreamble),
     row::Query(":WAVeform:DATA", QueryData),
+    row::Query(":WAVeform:XINCrement", QueryPreambleReal<&Preamble::x_increment>),
+    row::Query(":WAVeform:XORigin", QueryPreambleReal<&Preamble::x_origin>),
+    row::Query(":WAVeform:XREFerence", QueryPreambleInteger<&Preamble::x_reference>),
+    row::Query(":WAVeform:YINCrement", QueryPreambleReal<&Preamble::y_increment>),
+    row::Query(":WAVeform:YORigin", QueryPreambleReal<&Preamble::y_origin>),
+    row::Query(":WAVeform:YREFerence", QueryPreambleInteger<&Preamble::y_reference>),
     row::Action(":VIEW", View),
     row::Action(":BLANk", Blank),
     row::Action(":AUToscale", Autoscale),

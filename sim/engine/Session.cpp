@@ -8,7 +8,8 @@ namespace vex::sim {
 Session::Session(Instrument& instrument)
     : instrument_(instrument),
       fault_(instrument.options().fault),
-      fault_delay_ms_(instrument.options().fault_delay_ms) {}
+      fault_delay_ms_(instrument.options().fault_delay_ms),
+      short_errors_(instrument.options().short_errors) {}
 
 Session::~Session() = default;
 

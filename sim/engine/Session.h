@@ -52,6 +52,9 @@ class Session {
   void SetFault(Fault fault) { fault_ = fault; }
   unsigned fault_delay_ms() const { return fault_delay_ms_; }
   void SetFaultDelay(unsigned ms) { fault_delay_ms_ = ms; }
+  // Whether this connection reads errors in the short form ("-113").
+  bool short_errors() const { return short_errors_; }
+  void SetShortErrors(bool on) { short_errors_ = on; }
 
   void SetLineProbe(LineProbe probe) { line_probe_ = std::move(probe); }
   std::optional<std::string> LineSettings() const;
@@ -85,6 +88,7 @@ class Session {
   uint64_t write_serial_ = 0;
   Fault fault_;
   unsigned fault_delay_ms_;
+  bool short_errors_;
   LineProbe line_probe_;
 };
 

@@ -55,6 +55,23 @@ void QueryPattern(CommandContext& c) {
   c.Reply(c.instrument.test_pattern ? "1" : "0");
 }
 
+// ":SIMulator:ERRFormat SHORT|LONG": the error query's reply form for this
+// connection, "-113" or "-113,\"Undefined header\"".
+void SetErrorFormat(CommandContext& c) {
+  if (!c.ExpectArgs(1, 1)) return;
+  const std::string& t = c.unit.args[0].text;
+  if (HeaderPattern::MatchWord("SHORt", t)) {
+    c.session.SetShortErrors(true);
+  } else if (HeaderPattern::MatchWord("LONG", t)) {
+    c.session.SetShortErrors(false);
+  } else {
+    c.Error(error::kIllegalParameterValue);
+  }
+}
+void QueryErrorFormat(CommandContext& c) {
+  c.Reply(c.session.short_errors() ? "SHOR" : "LONG");
+}
+
 // "<baud>,<data bits>,<parity>,<stop bits>,<flow control>" as the pty
 // transport reads it from the line; other transports have no line.
 void QueryLine(CommandContext& c) {
@@ -70,6 +87,7 @@ constexpr CommandRow kRows[] = {
     row::Private(row::Action(":SIMulator:FAULt:DELay", SetDelay, QueryDelay)),
     row::Private(row::Action(":SIMulator:PATTern", SetPattern, QueryPattern)),
     row::Private(row::Query(":SIMulator:LINE", QueryLine)),
+    row::Private(row::Action(":SIMulator:ERRFormat", SetErrorFormat, QueryErrorFormat)),
 };
 
 }  // namespace

@@ -42,6 +42,25 @@ double WaveformSynth::SignalVolts(int channel, double t) {
   }
 }
 
+double WaveformSynth::SignalMean(int channel) {
+  return channel == 4 ? 0.5 : 0.0;
+}
+
+WaveformSynth::Coupling WaveformSynth::CouplingOf(int channel) const {
+  const std::string coupling = settings_.Text(Chan(channel) + ":PROB:EC", "DC");
+  return coupling == "GND" ? Coupling::kGround : coupling == "AC" ? Coupling::kAc : Coupling::kDc;
+}
+
+double WaveformSynth::CoupledVolts(int channel, Coupling coupling, double t) {
+  if (coupling == Coupling::kGround) return 0.0;
+  const double v = SignalVolts(channel, t);
+  return coupling == Coupling::kAc ? v - SignalMean(channel) : v;
+}
+
+double WaveformSynth::ChannelVolts(int channel, double t) const {
+  return CoupledVolts(channel, CouplingOf(channel), t);
+}
+
 long long WaveformSynth::Points(int channel) const {
   if (!settings_.Flag(Chan(channel) + ":DISP")) return 0;
   return static_cast<long long>(settings_.Number("WAV:POIN", 1000));
@@ -70,7 +89,11 @@ Preamble WaveformSynth::PreambleFor(int channel) const {
 }
 
 std::vector<uint8_t> WaveformSynth::Codes(int channel) const {
-  const long long n = Points(channel);
+  return Codes(channel, Points(channel));
+}
+
+std::vector<uint8_t> WaveformSynth::Codes(int channel, long long n) const {
+  if (Points(channel) == 0) n = 0;
   std::vector<uint8_t> codes(static_cast<std::size_t>(n));
   if (test_pattern_) {
     for (long long i = 0; i < n; ++i) codes[static_cast<std::size_t>(i)] = static_cast<uint8_t>(i);
@@ -78,10 +101,14 @@ std::vector<uint8_t> WaveformSynth::Codes(int channel) const {
   }
   Preamble p = PreambleFor(channel);
   const double y_increment = settings_.Number(Chan(channel) + ":RANG", 8.0) / kCodesPerScreen;
+  const Coupling coupling = CouplingOf(channel);
+  const double x_increment =
+      n == p.points ? p.x_increment
+                    : p.x_increment * static_cast<double>(p.points) / static_cast<double>(n);
   for (long long i = 0; i < n; ++i) {
-    const double t = static_cast<double>(i - p.x_reference) * p.x_increment + p.x_origin;
-    const double code =
-        static_cast<double>(kYReference) - (SignalVolts(channel, t) + p.y_origin) / y_increment;
+    const double t = static_cast<double>(i - p.x_reference) * x_increment + p.x_origin;
+    const double code = static_cast<double>(kYReference) -
+                        (CoupledVolts(channel, coupling, t) + p.y_origin) / y_increment;
     codes[static_cast<std::size_t>(i)] =
         static_cast<uint8_t>(std::lround(std::fmin(255.0, std::fmax(0.0, code))));
   }

@@ -52,10 +52,23 @@ class WaveformSynth {
   Preamble PreambleFor(int channel) const;
   // One code per point.
   std::vector<uint8_t> Codes(int channel) const;
+  // `points` codes spread over the same time span as the record (the screen),
+  // for drawing the trace at another resolution.
+  std::vector<uint8_t> Codes(int channel, long long points) const;
   // The data block contents in the current ":WAVeform:FORMat".
   std::vector<uint8_t> Data(int channel) const;
 
+  // What the input carries at time t.
   static double SignalVolts(int channel, double t);
+  // What the channel shows at time t after its input coupling: DC passes
+  // the signal, AC removes its mean level, GND shows 0 V.
+  double ChannelVolts(int channel, double t) const;
+  // The mean level of a channel's input signal (what AC coupling removes).
+  static double SignalMean(int channel);
+
+  enum class Coupling { kDc, kAc, kGround };
+  Coupling CouplingOf(int channel) const;
+  static double CoupledVolts(int channel, Coupling coupling, double t);
 
  private:
   const Settings& settings_;

@@ -39,11 +39,19 @@ void ServerLoop::Run(const volatile std::sig_atomic_t& stop) {
     }
     if (pty_connection_) add(pty_connection_.get());
     for (auto& c : connections_) add(c.get());
+    const std::size_t served = fds.size();
+    if (client_ != nullptr) client_->AppendPollFds(fds);
 
     const int ready = poll(fds.data(), fds.size(), timeout);
     if (ready < 0 && errno != EINTR) break;
     const auto after = StreamConnection::Clock::now();
-    for (std::size_t i = 0; i < fds.size(); ++i) {
+    if (client_ != nullptr) {
+      if (ready <= 0) {
+        for (std::size_t i = served; i < fds.size(); ++i) fds[i].revents = 0;
+      }
+      client_->OnPolled(std::span<const pollfd>(fds).subspan(served));
+    }
+    for (std::size_t i = 0; i < served; ++i) {
       StreamConnection* c = owners[i];
       const short got = ready > 0 ? fds[i].revents : 0;
       if (c == nullptr) {

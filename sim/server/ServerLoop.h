@@ -1,8 +1,11 @@
 // The simulator's event loop: a TCP listener, a pty, and their connections.
 #pragma once
 
+#include <poll.h>
+
 #include <csignal>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "engine/Instrument.h"
@@ -17,11 +20,24 @@ namespace vex::sim {
 // connection ends that connection only.
 class ServerLoop {
  public:
+  // A further server that runs in this loop on descriptors it manages
+  // itself (the VXI-11 server): it adds them before each poll and handles
+  // what the poll found.
+  class PollClient {
+   public:
+    virtual ~PollClient() = default;
+    virtual void AppendPollFds(std::vector<pollfd>& fds) = 0;
+    // `fds` are the entries it appended, with their revents.
+    virtual void OnPolled(std::span<const pollfd> fds) = 0;
+  };
+
   explicit ServerLoop(Instrument& instrument) : instrument_(instrument) {}
 
   // Either may be absent; both are owned by the caller and outlive the loop.
   void ServeTcp(TcpListener* listener) { listener_ = listener; }
   void ServePty(PtyPort* pty);
+  // Owned by the caller; outlives the loop.
+  void Serve(PollClient* client) { client_ = client; }
 
   // Runs until `stop` becomes non-zero (set from a signal handler; the loop
   // looks at it at least every 100 ms).
@@ -32,6 +48,7 @@ class ServerLoop {
  private:
   Instrument& instrument_;
   TcpListener* listener_ = nullptr;
+  PollClient* client_ = nullptr;
   std::unique_ptr<StreamConnection> pty_connection_;
   std::vector<std::unique_ptr<StreamConnection>> connections_;
 };
