@@ -295,6 +295,12 @@ class CCoreVexR7100
   // ---- End of the helpers of the data transfers ----
 
   // ---- Helpers of the instrument settings (acquisition to utilities) ----
+  // Command set 4 without the measurement/storage module keeps which trace
+  // memories are shown itself: DisplayTraces clears the screen's memories
+  // and shows each memory whose flag is set; ClearTraces clears every flag
+  // and the screen.
+  HRESULT DisplayTraces();
+  HRESULT ClearTraces();
   // ---- End of the helpers of the instrument settings ----
 
  protected:

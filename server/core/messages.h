@@ -63,6 +63,32 @@ inline constexpr const char* kSupportStatusFailed =
 inline constexpr const char* kTestForDeviceErrorsFailed =
     "CCoreVexR7100::TestForDeviceErrors() method failed.";
 
+// Instrument settings.
+inline constexpr const char* kEnumNotSupported =
+    "This enumeration value is not supported for the currently connected instrument.";
+inline constexpr const char* kEnumNotRecognized =
+    "This enumeration value is not recognized by the instrument automation server.";
+inline constexpr const char* kEnumNotSupportedForMethod =
+    "This enumeration value is not supported for this method of the currently connected "
+    "instrument.";
+inline constexpr const char* kAutomaticProbeSense =
+    "This channel of the instrument is in automatic probe sense mode and the probe attenuation "
+    "cannot be programmably set.";
+// Two blanks after the first full stop.
+inline constexpr const char* kValueCoerced =
+    "An input value was out of range for currently connected instrument.  Value was coerced to "
+    "the maximum value for that parameter.";
+inline constexpr const char* kNeedsMeasurementModule =
+    "The connected instrument requires a measurement/storage module in order to support this "
+    "method or property.";
+inline constexpr const char* kChannelNotEnabled = "The specified channel is not enabled.";
+inline constexpr const char* kClearDeviceNotImplemented =
+    "IUtilitiesVexR7100::ClearDevice method is not implemented";
+inline constexpr const char* kPresetNotImplemented =
+    "IUtilitiesVexR7100::PresetDevice method is not implemented";
+inline constexpr const char* kDisplayTracesFailed = "DisplayTraces method failed.";
+inline constexpr const char* kClearTracesFailed = "ClearTraces method failed.";
+
 // General help ids.
 inline constexpr std::uint32_t kHelpDefault = 4;
 inline constexpr std::uint32_t kHelpConnection = 1529;
@@ -77,5 +103,50 @@ inline constexpr std::uint32_t kHelpClose = 2016;
 
 inline constexpr const char* kHelpFile = "vexR7100.hlp";
 inline constexpr const char* kErrorHandlerSource = "VexR7100X.ErrorHandler.1";
+
+// Data transfers: waveforms, logic data and screen images.
+inline constexpr const char* kGetWaveformDataFailed = "VexR7100EZ::GetWaveformData method failed.";
+inline constexpr const char* kGetAllWaveformDataFailed =
+    "VexR7100EZ::GetAllWaveformData method failed.";
+inline constexpr const char* kGetLogicDataFailed = "VexR7100EZ::GetLogicData method failed.";
+inline constexpr const char* kBitEnabledReadFailed =
+    "ILogicChannelVexR7100::BitEnabled (read) property failed.";
+inline constexpr const char* kBitEnabledWriteFailed =
+    "ILogicChannelVexR7100::BitEnabled (write) property failed.";
+inline constexpr const char* kPodEnabledWriteFailed =
+    "ILogicChannelVexR7100::PodEnabled (write) property failed.";
+inline constexpr const char* kEnableStatusReadFailed =
+    "ILogicChannelVexR7100::EnableStatus (read) property failed.";
+inline constexpr const char* kEnableStatusWriteFailed =
+    "ILogicChannelVexR7100::EnableStatus (write) property failed.";
+inline constexpr const char* kGetScreenImageFailed = "VexR7100EZ::GetScreenImage method failed.";
+inline constexpr const char* kSaveScreenImageFailed = "VexR7100EZ::SaveScreenImage method failed.";
+inline constexpr const char* kQueryScreenImageFailed = "CCoreVexR7100::QueryScreenImage failed.";
+inline constexpr const char* kNoAnalogData =
+    "The specified analog channel currently has no acquired data (make sure that it is enabled).";
+inline constexpr const char* kNoChannelsEnabled =
+    "There are presently no channels enabled for the connected instrument (enable one or more "
+    "channels).";
+inline constexpr const char* kNoDataObtained =
+    "The instrument automation server failed to obtain data from instrument (check that at least "
+    "one data channel is enabled).";
+inline constexpr const char* kNoLogicData =
+    "The logic channels currently have no acquired data (make sure one or more channels are "
+    "enabled).";
+// Clients compare this text as it stands, slip of "and" for "an" included.
+inline constexpr const char* kIllegalPoints =
+    "The user requested and illegal number of points for the currently connected instrument.";
+inline constexpr const char* kMethodNotSupported =
+    "This instrument automation server method is not supported for the currently connected "
+    "instrument.";
+inline constexpr const char* kPodNotSupported =
+    "The specified logic pod is not supported by the connected instrument.";
+inline constexpr const char* kScreenConversionFailed =
+    "The conversion of the screen image to a viewable bitmap has failed.";
+inline constexpr const char* kScreenDataCorrupt = "The screen image data is corrupt.";
+inline constexpr const char* kImageLoadFailed = "Failed to convert image data to LeadTools format.";
+inline constexpr const char* kImageToEmfFailed = "Failed to convert image data to EMF format.";
+inline constexpr const char* kUnrecognizedImageFormat = "Unrecognized image format.";
+// ---- End of the data transfers' messages ----
 
 }  // namespace vex::server::msg
