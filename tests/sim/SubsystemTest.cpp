@@ -80,7 +80,7 @@ TEST(Subsystems, AcceptsEveryHeaderTheHostSends) {
   // Block writes: the setup and a trace memory's data.
   const std::string setup = BlockData(Ask(inst, ":SYST:SET?"));
   ASSERT_FALSE(setup.empty());
-  char header[16];
+  char header[32];
   std::snprintf(header, sizeof header, "#8%08zu", setup.size());
   inst.Write(Bytes(":SYSTEM:SETUP " + std::string(header) + setup));
   inst.Write(Bytes(":SYST:SET " + std::string(header) + setup), true);
