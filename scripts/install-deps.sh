@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev libcli11-dev
-  liblxi-dev libtirpc-dev rpcbind
+  liblxi-dev libtirpc-dev rpcsvc-proto rpcbind
   libpng-dev libjpeg-dev libtiff-dev libgif-dev
   imagemagick libwmf-bin emf2svg
   locales

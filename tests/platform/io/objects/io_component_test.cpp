@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdlib>
 
+#include "PortMapper.h"
 #include "VexsimProcess.h"
 #include "vex/io/io_interfaces.h"
 
@@ -18,19 +19,23 @@ using namespace vex::com;
 using Clock = std::chrono::steady_clock;
 
 sim::test::Vexsim* g_sim = nullptr;
+sim::test::PortMapper* g_mapper = nullptr;
 
 // Starts the simulator and points COM3 at its pty before anything in this
 // process reads the port map.
 class SimulatorEnvironment : public ::testing::Environment {
  public:
   void SetUp() override {
-    g_sim = new sim::test::Vexsim({"--model", "VDS3004A", "--tcp", "127.0.0.1:0", "--pty"});
+    // VXI-11 clients find the server through the port mapper.
+    g_mapper = new sim::test::PortMapper();
+    ASSERT_TRUE(g_mapper->available()) << "no port mapper (rpcbind) could be reached or started";
+    g_sim = new sim::test::Vexsim({"--model", "VDS3004A", "--tcp", "127.0.0.1:0", "--pty", "--vxi11"});
     ASSERT_GT(g_sim->port(), 0);
     std::string pty = g_sim->Endpoint("pty");
     ASSERT_FALSE(pty.empty());
     setenv("VEX_COM_PORTS", ("COM3=" + pty).c_str(), 1);
-    unsetenv("VEX_GPIB_BOARDS");
-    setenv("VEX_GPIB_BOARDS_FILE", "/nonexistent", 1);
+    // Board 0 is the simulated bus, board 1 a LAN/GPIB gateway over VXI-11.
+    setenv("VEX_GPIB_BOARDS", "0=sim,1=127.0.0.1", 1);
     ASSERT_EQ(RegisterServer(VEXIOUTILS_PATH), S_OK);
 #ifdef VEXSIMBUS_PATH
     ASSERT_EQ(RegisterServer(VEXSIMBUS_PATH), S_OK);
@@ -39,6 +44,7 @@ class SimulatorEnvironment : public ::testing::Environment {
   void TearDown() override {
     delete g_sim;
     g_sim = nullptr;
+    delete g_mapper;
   }
 };
 const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new SimulatorEnvironment);
@@ -66,7 +72,7 @@ HRESULT Query(IIO* io, const char* text, ComPtr<IIOResponse>* response) {
 
 // Transports by name; the addresses are known once the simulator runs.
 std::vector<std::string> Transports() {
-  std::vector<std::string> list{"Tcp", "Pty"};
+  std::vector<std::string> list{"Tcp", "Pty", "Vxi11", "GpibGateway"};
 #ifdef VEXSIMBUS_PATH
   list.push_back("Gpib");
 #endif
@@ -76,6 +82,8 @@ std::vector<std::string> Transports() {
 std::string AddressOf(const std::string& transport) {
   if (transport == "Tcp") return "TCPIP0::127.0.0.1::" + std::to_string(g_sim->port()) + "::SOCKET";
   if (transport == "Pty") return "COM3::Baud=115200,Handshake=DTR_DSR";
+  if (transport == "Vxi11") return "TCPIP0::127.0.0.1::INSTR";
+  if (transport == "GpibGateway") return "GPIB1::7::INSTR";
   return "GPIB0::7::INSTR";
 }
 
@@ -104,7 +112,7 @@ TEST_P(Contract, IdentifiesTheInstrumentAndNamesItsBus) {
   EXPECT_EQ(fields.Array()->Span<const Bstr>()[1], "VDS3004A");
   Bstr type;
   io->get_IOType(&type);
-  std::string expected = GetParam() == "Pty" ? "ASRL" : GetParam() == "Gpib" ? "GPIB" : "TCPIP";
+  std::string expected = GetParam() == "Pty" ? "ASRL" : GetParam().rfind("Gpib", 0) == 0 ? "GPIB" : "TCPIP";
   EXPECT_EQ(type, expected);
   ComPtr<IIOCommand> command;
   ASSERT_EQ(io->Command(command.ReleaseAndGetAddressOf()), S_OK);
@@ -139,6 +147,8 @@ TEST_P(Contract, AMillionByteBlockHoldingEveryByteValue) {
   Variant whole;
   EXPECT_EQ(again->get_Value(&whole), E_FAIL);
   EXPECT_EQ(TakeErrorDetails().description, "The block data of this reply was read already.");
+  // The instrument is shared by every connection: say again what to send.
+  ASSERT_EQ(io->Output(Variant(":SIM:PATT ON;:WAV:POIN 1000000")), S_OK);
   ASSERT_EQ(Query(io.Get(), ":WAV:DATA?", &response), S_OK);
   whole = Value(response.Get(), kFormatBlockWithHeader);
   ASSERT_EQ(whole.vt(), VT_ARRAY | VT_UI1);
@@ -146,12 +156,12 @@ TEST_P(Contract, AMillionByteBlockHoldingEveryByteValue) {
   EXPECT_EQ(whole.Array()->ElementCount(), 1000000u + 10) << "the header stays";
   // The link is in step afterwards: the terminator after the block was eaten.
   ASSERT_EQ(Query(io.Get(), "*ESR?", &response), S_OK);
-  EXPECT_EQ(io->Output(Variant(":WAV:POIN 1000")), S_OK);
+  EXPECT_THAT(Value(response.Get(), 0).BstrVal().Str(), ::testing::StartsWith("+"));
 }
 
 TEST_P(Contract, ANoAnswerFaultFailsOnTheTimeout) {
   ASSERT_EQ(io->Output(Variant(":SIM:FAUL NOAN")), S_OK);
-  ASSERT_EQ(io->put_Timeout(300), S_OK);
+  ASSERT_EQ(io->put_Timeout(500), S_OK);
   auto start = Clock::now();
   ComPtr<IIOResponse> response;
   HRESULT hr = Query(io.Get(), "*IDN?", &response);
@@ -159,11 +169,11 @@ TEST_P(Contract, ANoAnswerFaultFailsOnTheTimeout) {
       std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
   EXPECT_TRUE(FAILED(hr));
   EXPECT_THAT(TakeErrorDetails().description.Str(), ::testing::HasSubstr(address.substr(0, 4)));
-  EXPECT_GE(elapsed, 300);
+  EXPECT_GE(elapsed, 500);
 #if defined(__SANITIZE_ADDRESS__)
-  EXPECT_LE(elapsed, 450);
+  EXPECT_LE(elapsed, 700);
 #else
-  EXPECT_LE(elapsed, 330);
+  EXPECT_LE(elapsed, 550);
 #endif
   ASSERT_EQ(io->RecoverAfterError(), S_OK);
   ASSERT_EQ(io->Output(Variant(":SIM:FAUL NONE")), S_OK);
@@ -186,7 +196,16 @@ TEST_P(Contract, CorruptAndTruncatedBlocksFailClearly) {
     }
     EXPECT_TRUE(FAILED(hr)) << fault;
     TakeErrorDetails();
-    io->RecoverAfterError();
+    if (GetParam() == "Tcp" || GetParam() == "Pty") {
+      // A stream cut inside a block is out of step: start a fresh connection.
+      ComPtr<IIOConnection> connection;
+      ASSERT_EQ(io->get_Connection(connection.ReleaseAndGetAddressOf()), S_OK);
+      ASSERT_EQ(connection->Close(), S_OK);
+      ASSERT_EQ(io->Open(Variant(address)), S_OK);
+    } else {
+      // Messages keep their boundaries: dropping what is left is enough.
+      ASSERT_EQ(io->RecoverAfterError(), S_OK);
+    }
     ASSERT_EQ(io->Output(Variant(":SIM:FAUL NONE")), S_OK);
     ASSERT_EQ(Query(io.Get(), "*IDN?", &response), S_OK) << fault;
   }
