@@ -1,0 +1,164 @@
+// GetWaveformData end to end against the simulator over loopback TCP, next
+// to a plain C baseline in the same run that reads the same block from a raw
+// socket and fills two freshly allocated arrays of doubles (time and volts).
+// The block holds every byte value, line feeds included.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "core_vexr7100.h"
+
+using namespace vex::com;
+using namespace vex::server;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+pid_t g_sim = -1;
+
+int StartSimulator() {
+  int out[2];
+  if (pipe(out) != 0) return 0;
+  g_sim = fork();
+  if (g_sim == 0) {
+    dup2(out[1], STDOUT_FILENO);
+    close(out[0]);
+    execl(VEXSIM_PATH, VEXSIM_PATH, "--tcp", "127.0.0.1:0", nullptr);
+    _exit(127);
+  }
+  close(out[1]);
+  std::string banner;
+  char c;
+  while (banner.find("ready\n") == std::string::npos && read(out[0], &c, 1) == 1) banner += c;
+  auto at = banner.find("tcp 127.0.0.1:");
+  return at == std::string::npos ? 0 : std::atoi(banner.c_str() + at + 14);
+}
+
+int RawConnect(int port) {
+  int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_port = htons(static_cast<std::uint16_t>(port));
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) return -1;
+  int one = 1;
+  setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+  return fd;
+}
+
+void RawWrite(int fd, const std::string& text) {
+  std::size_t done = 0;
+  while (done < text.size()) {
+    ssize_t w = write(fd, text.data() + done, text.size() - done);
+    if (w <= 0) std::exit(1);
+    done += static_cast<std::size_t>(w);
+  }
+}
+
+void RawReadExact(int fd, void* out, std::size_t n) {
+  std::size_t done = 0;
+  while (done < n) {
+    ssize_t r = read(fd, static_cast<char*>(out) + done, n - done);
+    if (r <= 0) std::exit(1);
+    done += static_cast<std::size_t>(r);
+  }
+}
+
+// The baseline: one block, two arrays, the scaling formula per point.
+std::size_t RawWaveform(int fd, double xinc, double xorg, double yinc, double yorg, double yref) {
+  RawWrite(fd, ":WAV:DATA?\n");
+  char head[12] = {};
+  RawReadExact(fd, head, 2);
+  int digits = head[1] - '0';
+  RawReadExact(fd, head + 2, static_cast<std::size_t>(digits));
+  std::size_t n = std::strtoull(head + 2, nullptr, 10);
+  std::unique_ptr<std::uint8_t[]> bytes(new std::uint8_t[n + 1]);
+  RawReadExact(fd, bytes.get(), n + 1);
+  std::unique_ptr<double[]> time(new double[n]), volts(new double[n]);
+  for (std::size_t i = 0; i < n; ++i) {
+    time[i] = xorg + static_cast<double>(i) * xinc;
+    volts[i] = (yref - bytes[i]) * yinc - yorg;
+  }
+  volatile double sink = time[n - 1] + volts[n - 1];
+  (void)sink;
+  return n;
+}
+
+double Seconds(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+
+void Check(HRESULT hr, const char* what) {
+  if (FAILED(hr)) {
+    std::fprintf(stderr, "%s failed: 0x%s %s\n", what, HresultHex(hr).c_str(), TakeErrorDetails().description.CStr());
+    std::exit(1);
+  }
+}
+
+}  // namespace
+
+int main() {
+  std::string registry = "/tmp/vex-wave-bench-" + std::to_string(getpid()) + ".json";
+  setenv("VEXCOM_REGISTRY", registry.c_str(), 1);
+  int port = StartSimulator();
+  if (port == 0) return 1;
+  Check(RegisterServer(VEXIOUTILS_PATH), "RegisterServer");
+  auto core = MakeObject<CCoreVexR7100>();
+  std::string address = "TCPIP0::127.0.0.1::" + std::to_string(port) + "::SOCKET";
+  Check(core->Connect(Bstr(address), Bstr()), "Connect");
+  Check(core->put_Timeout(30000), "Timeout");
+  int raw = RawConnect(port);
+
+  for (std::size_t points : {std::size_t{1000000}, std::size_t{8000000}}) {
+    std::string setup = ":SIM:PATT ON;:WAV:SOUR CHAN1;:WAV:FORM BYTE;:WAV:POIN " + std::to_string(points);
+    Check(core->Output(Variant(setup)), "Output");
+    RawWrite(raw, setup + ";:WAV:PRE?\n");
+    std::string preamble;
+    char c;
+    while (read(raw, &c, 1) == 1 && c != '\n') preamble += c;
+    double f[10] = {};
+    const char* p = preamble.c_str();
+    for (double& field : f) {
+      field = std::strtod(p, nullptr);
+      p = std::strchr(p, ',');
+      if (!p) break;
+      ++p;
+    }
+    const int reps = points > 1000000 ? 4 : 12;
+    double raw_time = 1e9, core_time = 1e9;
+    for (int round = 0; round < 3; ++round) {
+      auto start = Clock::now();
+      for (int i = 0; i < reps; ++i) {
+        if (RawWaveform(raw, f[4], f[5], f[7], f[8], f[9]) != points) return 1;
+      }
+      raw_time = std::min(raw_time, Seconds(start) / reps);
+      start = Clock::now();
+      for (int i = 0; i < reps; ++i) {
+        Variant time, volts;
+        Check(core->GetWaveformData(static_cast<VexR7100_AnalogChannels>(1),
+                                    static_cast<VexR7100_WaveformPoints>(0), &time, &volts),
+              "GetWaveformData");
+        if (volts.Array()->ElementCount() != points) return 1;
+      }
+      core_time = std::min(core_time, Seconds(start) / reps);
+    }
+    std::printf("GetWaveformData %zu points: C baseline %.1f ms (%.0f Mpoints/s), end to end %.1f ms (%.0f Mpoints/s, %.0f %% of the baseline)\n",
+                points, raw_time * 1e3, points / raw_time / 1e6, core_time * 1e3, points / core_time / 1e6,
+                raw_time / core_time * 100);
+  }
+  close(raw);
+  core->Close();
+  kill(g_sim, SIGTERM);
+  waitpid(g_sim, nullptr, 0);
+  unlink(registry.c_str());
+  return 0;
+}
