@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -68,6 +69,8 @@ class Vexsim {
     if (pipe(out) != 0) return;
     pid_ = fork();
     if (pid_ == 0) {
+      // The simulator ends with the test, even when the test crashes.
+      prctl(PR_SET_PDEATHSIG, SIGKILL);
       dup2(out[1], STDOUT_FILENO);
       close(out[0]);
       close(out[1]);
