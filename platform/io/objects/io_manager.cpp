@@ -111,6 +111,59 @@ IOManager::IOManager() {
   RegisterGpibTransports();
 }
 
+HRESULT IOManager::get_ProgID(Bstr* prog_id) {
+  if (!prog_id) return com::E_POINTER;
+  *prog_id = Bstr(std::string(kIOManagerProgID) + ".1");
+  return com::S_OK;
+}
+
+namespace {
+// The handler of this process; pages are shown on the thread that owns them.
+std::mutex g_page_mutex;
+com::ComPtr<IPageDisplayHandler> g_page_handler;
+}  // namespace
+
+HRESULT PageDisplay::get_ProgID(Bstr* prog_id) {
+  if (!prog_id) return com::E_POINTER;
+  *prog_id = Bstr(std::string(kPageDisplayProgID) + ".1");
+  return com::S_OK;
+}
+
+HRESULT PageDisplay::ShowPages(com::IUnknown* control, std::int32_t page_index) {
+  if (!control) return com::E_POINTER;
+  if (page_index < -1) return com::E_INVALIDARG;
+  com::ComPtr<IPageDisplayHandler> handler;
+  {
+    std::lock_guard lock(g_page_mutex);
+    handler = g_page_handler;
+  }
+  if (!handler) {
+    return com::ReportRichError(com::E_NOTIMPL, "No property page display is installed.",
+                                "VexIOUtils.PageDisplay.1");
+  }
+  return handler->ShowPages(control, page_index);
+}
+
+HRESULT PageDisplay::SetHandler(com::IUnknown* handler) {
+  if (!handler) return com::E_POINTER;
+  com::ComPtr<IPageDisplayHandler> typed;
+  if (FAILED(com::ComPtr<com::IUnknown>(handler).As(&typed))) return com::E_NOINTERFACE;
+  std::lock_guard lock(g_page_mutex);
+  g_page_handler = std::move(typed);
+  return com::S_OK;
+}
+
+const com::DispatchTable& PageDisplay::Table() {
+  static const com::DispatchTable table =
+      com::DispatchTableBuilder<PageDisplay>("PageDisplay", "IPageDisplay")
+          .Get("ProgID", 1, &IPageDisplay::get_ProgID)
+          .Method("ShowPages", 2, &IPageDisplay::ShowPages,
+                  {com::In("Control"), com::OptDefault("PageIndex", Variant(-1))})
+          .Method("SetHandler", 3, &IPageDisplay::SetHandler, {com::In("Handler")})
+          .Build();
+  return table;
+}
+
 HRESULT IOManager::CreateIO(const Bstr& address, IIO** io) {
   if (!io) return com::E_POINTER;
   *io = nullptr;
@@ -165,6 +218,7 @@ HRESULT IOManager::InterfaceSupportsErrorInfo(const com::IID& iid) {
 const com::DispatchTable& IOManager::Table() {
   static const com::DispatchTable table =
       com::DispatchTableBuilder<IOManager>("IOManager", "IIOManager")
+          .Get("ProgID", 3, &IIOManager::get_ProgID)
           .Method("CreateIO", 1, &IIOManager::CreateIO,
                   {com::In("Address"), com::Retval("IO", com::VT_DISPATCH)})
           .Method("FindIO", 2, &IIOManager::FindIO,

@@ -9,6 +9,7 @@ namespace vex::io {
 class IOManager : public com::Object<IIOManager, com::ISupportErrorInfo> {
  public:
   IOManager();
+  HRESULT get_ProgID(Bstr* prog_id) override;
   HRESULT CreateIO(const Bstr& address, IIO** io) override;
   // "COM*": the mapped COM ports and the real serial ports present; "GPIB*":
   // every instrument on every board as "GPIBn::a::INSTR"; "GPIBn": those of
@@ -17,6 +18,18 @@ class IOManager : public com::Object<IIOManager, com::ISupportErrorInfo> {
   HRESULT FindIO(const Bstr& pattern, com::IDispatch** collection) override;
   HRESULT InterfaceSupportsErrorInfo(const com::IID& iid) override;
   VEX_COM_IMPLEMENT_DISPATCH(IOManager, Table())
+
+ private:
+  static const com::DispatchTable& Table();
+};
+
+// The page display of the control's property pages.
+class PageDisplay : public com::Object<IPageDisplay> {
+ public:
+  HRESULT get_ProgID(Bstr* prog_id) override;
+  HRESULT ShowPages(com::IUnknown* control, std::int32_t page_index) override;
+  HRESULT SetHandler(com::IUnknown* handler) override;
+  VEX_COM_IMPLEMENT_DISPATCH(PageDisplay, Table())
 
  private:
   static const com::DispatchTable& Table();

@@ -20,6 +20,12 @@ const com::ServerModule& Module() {
          RegisterGpibTransports();
          return com::MakeObject<InstrumentIO>()->QueryInterface(iid, out);
        }},
+      {com::ClassRegistration{kPageDisplayClsid, std::string(kPageDisplayProgID) + ".1",
+                              kPageDisplayProgID, "PageDisplay Class", "Apartment", "",
+                              "vexioutils", true},
+       [](const com::IID& iid, void** out) {
+         return com::MakeObject<PageDisplay>()->QueryInterface(iid, out);
+       }},
   }};
   return module;
 }

@@ -52,7 +52,8 @@ const std::vector<Variant>& ResponseValues::Items() {
 
 HRESULT ResponseValues::BlockData(Variant* value, std::size_t skip) {
   if (reply_->handed_over) {
-    return com::ReportRichError(com::E_FAIL, "The block data of this reply was read already.", kSource);
+    return com::ReportRichError(com::E_FAIL, "The block data of this reply was read already.",
+                                kSource);
   }
   reply_->handed_over = true;
   *value = Variant(SafeArray::AdoptBytes(std::move(reply_->bytes), skip));
@@ -68,7 +69,8 @@ HRESULT ResponseValues::get_Value(Variant* value) {
     case kFormatBlockData:
     case kFormatBlockData7:
       if (!reply_->block) {
-        return com::ReportRichError(com::E_FAIL, "The reply is not a definite-length block.", kSource);
+        return com::ReportRichError(com::E_FAIL, "The reply is not a definite-length block.",
+                                    kSource);
       }
       return BlockData(value, reply_->header_size);
     case kFormatNumbers:

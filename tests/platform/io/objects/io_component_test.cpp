@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <thread>
 
 #include "PortMapper.h"
 #include "VexsimProcess.h"
@@ -29,7 +30,8 @@ class SimulatorEnvironment : public ::testing::Environment {
     // VXI-11 clients find the server through the port mapper.
     g_mapper = new sim::test::PortMapper();
     ASSERT_TRUE(g_mapper->available()) << "no port mapper (rpcbind) could be reached or started";
-    g_sim = new sim::test::Vexsim({"--model", "VDS3004A", "--tcp", "127.0.0.1:0", "--pty", "--vxi11"});
+    g_sim =
+        new sim::test::Vexsim({"--model", "VDS3004A", "--tcp", "127.0.0.1:0", "--pty", "--vxi11"});
     ASSERT_GT(g_sim->port(), 0);
     std::string pty = g_sim->Endpoint("pty");
     ASSERT_FALSE(pty.empty());
@@ -112,7 +114,9 @@ TEST_P(Contract, IdentifiesTheInstrumentAndNamesItsBus) {
   EXPECT_EQ(fields.Array()->Span<const Bstr>()[1], "VDS3004A");
   Bstr type;
   io->get_IOType(&type);
-  std::string expected = GetParam() == "Pty" ? "ASRL" : GetParam().rfind("Gpib", 0) == 0 ? "GPIB" : "TCPIP";
+  std::string expected = GetParam() == "Pty"                ? "ASRL"
+                         : GetParam().rfind("Gpib", 0) == 0 ? "GPIB"
+                                                            : "TCPIP";
   EXPECT_EQ(type, expected);
   ComPtr<IIOCommand> command;
   ASSERT_EQ(io->Command(command.ReleaseAndGetAddressOf()), S_OK);
@@ -252,6 +256,31 @@ TEST(IOManager, FindsPortsAndInstrumentsAndRefusesUnknownAddresses) {
   Bstr progid;
   by_progid->get_ProgID(&progid);
   EXPECT_EQ(progid, "VexIOUtils.InstrumentIO.1");
+  manager->get_ProgID(&progid);
+  EXPECT_EQ(progid, "VexIOUtils.IOManager.1");
+}
+
+class RecordingPages : public Object<IPageDisplayHandler> {
+ public:
+  HRESULT ShowPages(IUnknown*, std::int32_t page_index) override {
+    shown.push_back(page_index);
+    return S_OK;
+  }
+  std::vector<std::int32_t> shown;
+};
+
+TEST(PageDisplay, ShowsPagesThroughTheInstalledHandler) {
+  ComPtr<IPageDisplay> pages;
+  ASSERT_EQ(CreateObjectByProgID(kPageDisplayProgID, &pages), S_OK);
+  auto control = MakeObject<MemoryPropertyBag>();
+  EXPECT_EQ(pages->ShowPages(control->Identity(), -1), E_NOTIMPL);
+  EXPECT_EQ(TakeErrorDetails().description, "No property page display is installed.");
+  auto handler = MakeObject<RecordingPages>();
+  ASSERT_EQ(pages->SetHandler(handler->Identity()), S_OK);
+  ASSERT_EQ(CallMethod(pages.Get(), "ShowPages", {Variant(control->Identity())}, nullptr), S_OK);
+  ASSERT_EQ(pages->ShowPages(control->Identity(), 2), S_OK);
+  EXPECT_EQ(handler->shown, (std::vector<std::int32_t>{-1, 2}));
+  EXPECT_EQ(pages->ShowPages(nullptr, 0), E_POINTER);
 }
 
 }  // namespace

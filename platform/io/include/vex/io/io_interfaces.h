@@ -146,11 +146,35 @@ struct ISerialIO : com::IDispatch {
 struct IIOManager : com::IDispatch {
   using Base = com::IDispatch;
   static constexpr com::IID kIid = com::MakeGuid("{7A3E5C10-2B4D-4F61-8E9A-1C2D3E4F5B07}");
+  virtual HRESULT get_ProgID(Bstr* prog_id) = 0;
   // An I/O object opened on `address`; fails when the port is absent.
   virtual HRESULT CreateIO(const Bstr& address, IIO** io) = 0;
   // A collection (Item, Count, _NewEnum) of I/O objects whose address matches
   // "COM*", "GPIB*" or "GPIBn"; empty when nothing matches.
   virtual HRESULT FindIO(const Bstr& pattern, com::IDispatch** collection) = 0;
+};
+
+// Shows a control's property pages in a modal frame, starting at a page
+// index (-1 for the default page). The component offers the operation; the
+// user interface that draws the pages installs itself as the handler.
+inline constexpr com::CLSID kPageDisplayClsid =
+    com::MakeGuid("{7A3E5C10-2B4D-4F61-8E9A-1C2D3E4F5A03}");
+inline constexpr const char* kPageDisplayProgID = "VexIOUtils.PageDisplay";
+
+struct IPageDisplayHandler : com::IUnknown {
+  using Base = com::IUnknown;
+  static constexpr com::IID kIid = com::MakeGuid("{7A3E5C10-2B4D-4F61-8E9A-1C2D3E4F5B09}");
+  virtual HRESULT ShowPages(com::IUnknown* control, std::int32_t page_index) = 0;
+};
+
+struct IPageDisplay : com::IDispatch {
+  using Base = com::IDispatch;
+  static constexpr com::IID kIid = com::MakeGuid("{7A3E5C10-2B4D-4F61-8E9A-1C2D3E4F5B0A}");
+  virtual HRESULT get_ProgID(Bstr* prog_id) = 0;
+  // E_NOTIMPL with a message while no handler is installed.
+  virtual HRESULT ShowPages(com::IUnknown* control, std::int32_t page_index) = 0;
+  // Installs the handler for this process (nothing removes it).
+  virtual HRESULT SetHandler(com::IUnknown* handler) = 0;
 };
 
 // A GPIB board simulated inside this process, served by the instrument
