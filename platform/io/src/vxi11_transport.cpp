@@ -45,8 +45,10 @@ Status Vxi11Transport::Open(Deadline deadline) {
   InitLxi();
   if (PollTimeoutMs(deadline) == 0)
     return Status(Errc::kTimeout, "no time left to connect to " + description());
-  int id =
-      lxi_connect(host_.c_str(), kPortmapperPort, device_.c_str(), LxiTimeoutMs(deadline), VXI11);
+  // liblxi counts the connect timeout in whole seconds: a shorter one
+  // fails at once, so opening a link gets at least one second.
+  int id = lxi_connect(host_.c_str(), kPortmapperPort, device_.c_str(),
+                       std::max(1000, LxiTimeoutMs(deadline)), VXI11);
   if (id == LXI_ERROR) return Failure("VXI-11 connect to", deadline);
   device_id_ = id;
   return {};
