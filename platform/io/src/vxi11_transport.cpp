@@ -1,6 +1,9 @@
 #include "vex/io/vxi11_transport.h"
 
 #include <lxi.h>
+#include <pthread.h>
+#include <signal.h>
+#include <time.h>
 
 #include <algorithm>
 #include <climits>
@@ -15,6 +18,40 @@ void InitLxi() {
   static std::once_flag once;
   std::call_once(once, [] { lxi_init(); });
 }
+
+// The RPC library writes to its socket with plain write(), which raises
+// SIGPIPE when the instrument has closed the link. A library must not end
+// its host's process for that, nor change its signal handling: SIGPIPE is
+// blocked on this thread for the call, and one raised meanwhile is taken
+// back before it is unblocked, so the failure comes back as a status.
+class SigpipeGuard {
+ public:
+  SigpipeGuard() {
+    sigemptyset(&pipe_);
+    sigaddset(&pipe_, SIGPIPE);
+    sigset_t pending;
+    sigpending(&pending);
+    was_pending_ = sigismember(&pending, SIGPIPE) == 1;
+    pthread_sigmask(SIG_BLOCK, &pipe_, &old_);
+  }
+  ~SigpipeGuard() {
+    if (!was_pending_) {
+      sigset_t pending;
+      sigpending(&pending);
+      if (sigismember(&pending, SIGPIPE) == 1) {
+        timespec zero{0, 0};
+        sigtimedwait(&pipe_, nullptr, &zero);
+      }
+    }
+    pthread_sigmask(SIG_SETMASK, &old_, nullptr);
+  }
+  SigpipeGuard(const SigpipeGuard&) = delete;
+  SigpipeGuard& operator=(const SigpipeGuard&) = delete;
+
+ private:
+  sigset_t pipe_, old_;
+  bool was_pending_ = false;
+};
 
 // VXI-11 goes through the portmapper; the port argument is unused.
 constexpr int kPortmapperPort = 111;
@@ -71,6 +108,7 @@ Status Vxi11Transport::Write(std::span<const std::uint8_t> data, Deadline deadli
                                         std::to_string(done) + " of " +
                                         std::to_string(data.size()) + " bytes");
     int n = static_cast<int>(std::min<std::size_t>(data.size() - done, INT_MAX / 2));
+    SigpipeGuard no_sigpipe;
     int sent = lxi_send(device_id_, reinterpret_cast<const char*>(data.data() + done), n,
                         LxiTimeoutMs(deadline));
     if (sent == LXI_ERROR || sent < 0) return Failure("write to", deadline);
@@ -90,6 +128,7 @@ Result<ReadResult> Vxi11Transport::Read(std::span<std::uint8_t> buffer, Deadline
   if (PollTimeoutMs(deadline) == 0)
     return Status(Errc::kTimeout, "timed out reading " + description());
   int n = static_cast<int>(std::min<std::size_t>(buffer.size(), INT_MAX / 2));
+  SigpipeGuard no_sigpipe;
   int got =
       lxi_receive(device_id_, reinterpret_cast<char*>(buffer.data()), n, LxiTimeoutMs(deadline));
   if (got == LXI_ERROR || got < 0) return Failure("read from", deadline);
