@@ -84,11 +84,15 @@ inline std::size_t DefiniteBlockSize(const Variant& block) {
 }
 
 // Writes `text` immediately followed by the valid block `block` as one raw
-// message: the header and exactly the data it announces.
+// message: the header and exactly the data it announces, then the line feed
+// that ends the message. Over a stream (a socket, a serial line) nothing
+// else tells the instrument where the message ends, and an indefinite
+// block ("#0") runs to it.
 inline HRESULT WriteTextAndBlock(CCoreVexR7100& core, std::string_view text, const Variant& block) {
   auto bytes = block.Array()->Span<const std::uint8_t>();
   std::vector<std::uint8_t> message(text.begin(), text.end());
   message.insert(message.end(), bytes.begin(), bytes.begin() + DefiniteBlockSize(block));
+  message.push_back('\n');
   io::IIO* io = core.IOObject();
   if (!io) return com::E_FAIL;
   return io->WriteBytes(static_cast<std::int32_t>(message.size()), SafeArray::FromBytes(message));

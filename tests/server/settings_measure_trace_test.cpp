@@ -72,7 +72,7 @@ TEST_F(SettingsTest, TraceMemoriesWithTheModuleUseTheTraceCommands) {
   EXPECT_EQ(shown, VARIANT_TRUE);
   ASSERT_EQ(core->PutData(3, Variant(SafeArray::FromBytes(Bytes("#13abcXYZ")))), S_OK);
   EXPECT_THAT(Sent(), ElementsAre(":TRAC:SAVE 100", ":TRAC:CLEAR 5", ":TRAC:MODE 7,ON",
-                                  ":TRAC:MODE? 7", ":TRAC:DATA 3,#13abc"));
+                                  ":TRAC:MODE? 7", ":TRAC:DATA 3,#13abc\n"));
   ExpectRefusal(core->Save(101), E_FAIL, kNotLegal, 64);
   ExpectRefusal(core->Clear(-1), E_FAIL, kNotLegal, 60);
   ExpectRefusal(core->PutData(3, Variant(SafeArray::FromBytes(Bytes("#15abc")))), E_FAIL, kNotLegal,
@@ -126,7 +126,7 @@ TEST_F(SettingsTest, TraceMemoriesWithoutTheModuleUseThePixelMemories) {
             "received from the instrument.");
   ASSERT_EQ(core->PutData(2, Variant(SafeArray::FromBytes(Bytes("#0")))), S_OK);
   EXPECT_THAT(Sent(), ElementsAre(":DISP:SOUR PMEM1", ":DISP:DATA?", ":DISP:SOUR PMEM1",
-                                  ":DISP:DATA?", ":DISP:SOUR PMEM2", ":DISP:DATA #0"));
+                                  ":DISP:DATA?", ":DISP:SOUR PMEM2", ":DISP:DATA #0\n"));
 }
 
 TEST_F(SettingsTest, CommandSetFourKeepsTheShownMemoriesItself) {

@@ -110,7 +110,7 @@ TEST_F(SettingsTest, SetupBlocksTravelWholeAndRestoreTheTransferState) {
   EXPECT_THAT(io->timeouts_set, ElementsAre(10000, 5000));
   EXPECT_EQ(io->term_char, 10);
   ASSERT_EQ(core->WriteStateData(block), S_OK);
-  EXPECT_THAT(Sent(), ElementsAre(":SYST:SET?", ":SYST:SET #14abcd"));
+  EXPECT_THAT(Sent(), ElementsAre(":SYST:SET?", ":SYST:SET #14abcd\n"));
 
   // Every way out of the read puts the timeout and termination back.
   io->timeouts_set.clear();
@@ -126,7 +126,7 @@ TEST_F(SettingsTest, SetupBlocksTravelWholeAndRestoreTheTransferState) {
 
   // Only the announced bytes are written; a non-block is refused.
   ASSERT_EQ(core->WriteStateData(Variant(SafeArray::FromBytes(Bytes("#12ab\n\n")))), S_OK);
-  EXPECT_THAT(Sent(), ElementsAre(":SYST:SET #12ab"));
+  EXPECT_THAT(Sent(), ElementsAre(":SYST:SET #12ab\n"));
   EXPECT_EQ(io->timeout, 5000);
   ExpectRefusal(core->WriteStateData(Variant(SafeArray::FromBytes(Bytes("12ab")))), E_UNEXPECTED,
                 kNotLegal, 1549);

@@ -32,13 +32,17 @@ class SimulatorEnvironment : public ::testing::Environment {
 };
 const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new SimulatorEnvironment);
 
-std::string Tcp() { return "TCPIP0::127.0.0.1::" + std::to_string(g_sim->port()) + "::SOCKET"; }
+std::string Tcp() {
+  return "TCPIP0::127.0.0.1::" + std::to_string(g_sim->port()) + "::SOCKET";
+}
 
 class CoreOnSimulator : public ::testing::TestWithParam<std::string> {
  protected:
   void SetUp() override {
     core = MakeObject<CCoreVexR7100>();
-    address = GetParam() == "Tcp" ? Tcp() : GetParam() == "Serial" ? "COM2::Baud=19200,Handshake=DTR_DSR" : "GPIB0::7::INSTR";
+    address = GetParam() == "Tcp"      ? Tcp()
+              : GetParam() == "Serial" ? "COM2::Baud=19200,Handshake=DTR_DSR"
+                                       : "GPIB0::7::INSTR";
     ASSERT_EQ(core->Connect(Bstr(address), Bstr()), S_OK) << TakeErrorDetails().description.Str();
     ASSERT_EQ(core->Output(Variant(":SIM:FAUL NONE;*RST;*CLS")), S_OK);
   }
@@ -94,7 +98,8 @@ TEST_P(CoreOnSimulator, DeviceErrorsAndTheErrorQueue) {
   ASSERT_EQ(core->put_DetectDeviceErrors(VARIANT_TRUE), S_OK);
   EXPECT_EQ(core->Output(Variant(":BOGUS:COMMAND")), E_FAIL);
   ErrorDetails details = TakeErrorDetails();
-  EXPECT_EQ(details.description, "The following instrument device errors have been detected: \tCommand ");
+  EXPECT_EQ(details.description,
+            "The following instrument device errors have been detected: \tCommand ");
   EXPECT_EQ(details.help_context, 1540u);
   ASSERT_EQ(core->put_DetectDeviceErrors(VARIANT_FALSE), S_OK);
   ASSERT_EQ(core->Output(Variant(":BOGUS:COMMAND")), S_OK);
@@ -114,8 +119,10 @@ TEST_P(CoreOnSimulator, TimeoutsAndReconnection) {
   EXPECT_EQ(timeout, 400);
   ASSERT_EQ(core->Output(Variant(":SIM:FAUL NOAN")), S_OK);
   EXPECT_TRUE(FAILED(core->Digitize()));
-  EXPECT_THAT(TakeErrorDetails().description.Str(),
-              ::testing::StartsWith("VexR7100EZ::Digitize method failed.\nCCoreVexR7100::QueryForBstrResult() method failed.\n"));
+  EXPECT_THAT(
+      TakeErrorDetails().description.Str(),
+      ::testing::StartsWith("VexR7100EZ::Digitize method "
+                            "failed.\nCCoreVexR7100::QueryForBstrResult() method failed.\n"));
   ASSERT_EQ(core->Output(Variant(":SIM:FAUL NONE")), S_OK);
   ASSERT_EQ(core->Close(), S_OK);
   ASSERT_EQ(core->Connect(Bstr(address), Bstr()), S_OK) << "the kept I/O object reopens";
@@ -128,8 +135,10 @@ INSTANTIATE_TEST_SUITE_P(Buses, CoreOnSimulator, ::testing::Values("Tcp", "Seria
 TEST(CoreConnect, AClearFailureForAnAddressWithNothingBehindIt) {
   auto core = MakeObject<CCoreVexR7100>();
   EXPECT_TRUE(FAILED(core->Connect(Bstr("GPIB0::9::INSTR"), Bstr())));
-  EXPECT_THAT(TakeErrorDetails().description.Str(),
-              ::testing::StartsWith("VexR7100EZ::Connect method failed.\nCCoreVexR7100::CreateNewIO() method failed.\n"));
+  EXPECT_THAT(
+      TakeErrorDetails().description.Str(),
+      ::testing::StartsWith(
+          "VexR7100EZ::Connect method failed.\nCCoreVexR7100::CreateNewIO() method failed.\n"));
   EXPECT_FALSE(core->Connected());
 }
 
