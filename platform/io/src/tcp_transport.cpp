@@ -30,7 +30,9 @@ TcpTransport::~TcpTransport() {
   Close();
 }
 
-std::string TcpTransport::description() const { return label_; }
+std::string TcpTransport::description() const {
+  return label_;
+}
 
 Status TcpTransport::Open(Deadline deadline) {
   Close();
@@ -112,15 +114,21 @@ Result<ReadResult> TcpTransport::Read(std::span<std::uint8_t> buffer, Deadline d
   if (fd_ < 0) return Status(Errc::kNotOpen, description() + " is not open");
   if (buffer.empty()) return ReadResult{};
   for (;;) {
-    auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now()).count();
+    auto left =
+        std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now()).count();
     if (left <= 0) return Status(Errc::kTimeout, "timed out waiting for " + label_);
-    // The timeout is set again only when it is off by more than 1 % of what
-    // is left: consecutive transfers with one timeout set it once.
+    // The timeout is set again only when it is longer than what is left or
+    // shorter by more than 1 %: consecutive transfers with one timeout set
+    // it once, and a wait never runs past the deadline.
     long long slack = std::max<long long>(1000, left / 100);
-    if (receive_timeout_us_ < left || receive_timeout_us_ > left + slack) {
-      timeval tv{static_cast<time_t>(left / 1000000), static_cast<suseconds_t>(left % 1000000)};
+    if (receive_timeout_us_ <= 0 || receive_timeout_us_ > left ||
+        receive_timeout_us_ < left - slack) {
+      // Half the tolerance short of what is left, so that the next
+      // transfers with the same timeout find it in range.
+      long long wait = left > slack ? left - slack / 2 : left;
+      timeval tv{static_cast<time_t>(wait / 1000000), static_cast<suseconds_t>(wait % 1000000)};
       ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
-      receive_timeout_us_ = left;
+      receive_timeout_us_ = wait;
     }
     ssize_t n = ::recv(fd_, buffer.data(), buffer.size(), 0);
     if (n > 0) return ReadResult{static_cast<std::size_t>(n), false};

@@ -110,7 +110,7 @@ TYPED_TEST(TransportContractTest, MillionByteBlockHoldsEveryByteValue) {
 }
 
 TYPED_TEST(TransportContractTest, SilentPeerTimesOutOnTime) {
-  const milliseconds timeout(300);
+  const milliseconds timeout(500);
   // Slower sanitized builds get a wider upper bound; the lower bound holds.
   const milliseconds slack = kSanitized ? milliseconds(150) : timeout / 10;
   this->session_->set_timeout(timeout);
