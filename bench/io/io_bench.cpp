@@ -4,12 +4,6 @@
 //   - reading a definite-length block of 1e6 and 8e6 bytes into a byte array.
 // The raw baseline does the same work in plain C: write the query, read the
 // reply (the block by its length, into a freshly allocated buffer).
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <signal.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -19,56 +13,17 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "vex/io/io_interfaces.h"
 
 using namespace vex::com;
 using namespace vex::io;
-using Clock = std::chrono::steady_clock;
+using namespace vex::bench;
 
 namespace {
 
 pid_t g_sim = -1;
 
-int StartSimulator() {
-  int out[2];
-  if (pipe(out) != 0) return 0;
-  g_sim = fork();
-  if (g_sim == 0) {
-    dup2(out[1], STDOUT_FILENO);
-    close(out[0]);
-    execl(VEXSIM_PATH, VEXSIM_PATH, "--tcp", "127.0.0.1:0", nullptr);
-    _exit(127);
-  }
-  close(out[1]);
-  std::string banner;
-  char c;
-  while (banner.find("ready\n") == std::string::npos && read(out[0], &c, 1) == 1) banner += c;
-  auto at = banner.find("tcp 127.0.0.1:");
-  return at == std::string::npos ? 0 : std::atoi(banner.c_str() + at + 14);
-}
-
-int RawConnect(int port) {
-  int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_port = htons(static_cast<std::uint16_t>(port));
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) return -1;
-  int one = 1;
-  setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-  return fd;
-}
-
-void RawWrite(int fd, const char* text) {
-  std::size_t n = std::strlen(text), done = 0;
-  while (done < n) {
-    ssize_t w = write(fd, text + done, n - done);
-    if (w <= 0) std::exit(1);
-    done += static_cast<std::size_t>(w);
-  }
-}
-
-// Reads up to and including a line feed.
 std::string RawReadLine(int fd) {
   std::string line;
   char buffer[256];
@@ -77,15 +32,6 @@ std::string RawReadLine(int fd) {
     if (n <= 0) std::exit(1);
     line.append(buffer, static_cast<std::size_t>(n));
     if (line.back() == '\n') return line;
-  }
-}
-
-void RawReadExact(int fd, std::uint8_t* out, std::size_t n) {
-  std::size_t done = 0;
-  while (done < n) {
-    ssize_t r = read(fd, out + done, n - done);
-    if (r <= 0) std::exit(1);
-    done += static_cast<std::size_t>(r);
   }
 }
 
@@ -104,11 +50,10 @@ std::vector<std::uint8_t> RawBlock(int fd) {
   return data;
 }
 
-double Seconds(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
-
 void Check(HRESULT hr, const char* what) {
   if (FAILED(hr)) {
-    std::fprintf(stderr, "%s failed: 0x%s %s\n", what, HresultHex(hr).c_str(), TakeErrorDetails().description.CStr());
+    std::fprintf(stderr, "%s failed: 0x%s %s\n", what, HresultHex(hr).c_str(),
+                 TakeErrorDetails().description.CStr());
     std::exit(1);
   }
 }
@@ -131,13 +76,14 @@ int main(int argc, char** argv) {
   bool only_idn = argc > 1 && std::string(argv[1]) == "idn";
   std::string registry = "/tmp/vex-io-bench-" + std::to_string(getpid()) + ".json";
   setenv("VEXCOM_REGISTRY", registry.c_str(), 1);
-  int port = StartSimulator();
+  int port = StartSimulator(VEXSIM_PATH, &g_sim);
   if (port == 0) return 1;
   Check(RegisterServer(VEXIOUTILS_PATH), "RegisterServer");
   ComPtr<IIOManager> manager;
   Check(CreateObjectByProgID(kIOManagerProgID, &manager), "IOManager");
   ComPtr<IIO> io;
-  Check(manager->CreateIO(Bstr("TCPIP0::127.0.0.1::" + std::to_string(port) + "::SOCKET"), io.ReleaseAndGetAddressOf()),
+  Check(manager->CreateIO(Bstr("TCPIP0::127.0.0.1::" + std::to_string(port) + "::SOCKET"),
+                          io.ReleaseAndGetAddressOf()),
         "CreateIO");
   io->put_Timeout(20000);
   int raw = RawConnect(port);
@@ -164,8 +110,8 @@ int main(int argc, char** argv) {
     }
     io_best = std::min(io_best, Seconds(start) / kQueries);
   }
-  std::printf("*IDN? round trip: raw socket %.1f us, I/O component %.1f us (+%.1f %%)\n", raw_best * 1e6,
-              io_best * 1e6, (io_best / raw_best - 1) * 100);
+  std::printf("*IDN? round trip: raw socket %.1f us, I/O component %.1f us (+%.1f %%)\n",
+              raw_best * 1e6, io_best * 1e6, (io_best / raw_best - 1) * 100);
 
   for (std::size_t points : {std::size_t{1000000}, std::size_t{8000000}}) {
     if (only_idn) break;
@@ -186,12 +132,12 @@ int main(int argc, char** argv) {
       }
       io_time = std::min(io_time, Seconds(start) / reps);
     }
-    std::printf("block of %zu bytes: raw socket %.0f MB/s, I/O component %.0f MB/s (%.0f %% of raw)\n", points,
-                points / raw_time / 1e6, points / io_time / 1e6, raw_time / io_time * 100);
+    std::printf(
+        "block of %zu bytes: raw socket %.0f MB/s, I/O component %.0f MB/s (%.0f %% of raw)\n",
+        points, points / raw_time / 1e6, points / io_time / 1e6, raw_time / io_time * 100);
   }
   close(raw);
-  kill(g_sim, SIGTERM);
-  waitpid(g_sim, nullptr, 0);
+  StopSimulator(g_sim);
   unlink(registry.c_str());
   return 0;
 }

@@ -2,12 +2,6 @@
 // to a plain C baseline in the same run that reads the same block from a raw
 // socket and fills two freshly allocated arrays of doubles (time and volts).
 // The block holds every byte value, line feeds included.
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <signal.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -17,63 +11,16 @@
 #include <memory>
 #include <string>
 
+#include "bench_support.h"
 #include "core_vexr7100.h"
 
 using namespace vex::com;
 using namespace vex::server;
-using Clock = std::chrono::steady_clock;
+using namespace vex::bench;
 
 namespace {
 
 pid_t g_sim = -1;
-
-int StartSimulator() {
-  int out[2];
-  if (pipe(out) != 0) return 0;
-  g_sim = fork();
-  if (g_sim == 0) {
-    dup2(out[1], STDOUT_FILENO);
-    close(out[0]);
-    execl(VEXSIM_PATH, VEXSIM_PATH, "--tcp", "127.0.0.1:0", nullptr);
-    _exit(127);
-  }
-  close(out[1]);
-  std::string banner;
-  char c;
-  while (banner.find("ready\n") == std::string::npos && read(out[0], &c, 1) == 1) banner += c;
-  auto at = banner.find("tcp 127.0.0.1:");
-  return at == std::string::npos ? 0 : std::atoi(banner.c_str() + at + 14);
-}
-
-int RawConnect(int port) {
-  int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_port = htons(static_cast<std::uint16_t>(port));
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) return -1;
-  int one = 1;
-  setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-  return fd;
-}
-
-void RawWrite(int fd, const std::string& text) {
-  std::size_t done = 0;
-  while (done < text.size()) {
-    ssize_t w = write(fd, text.data() + done, text.size() - done);
-    if (w <= 0) std::exit(1);
-    done += static_cast<std::size_t>(w);
-  }
-}
-
-void RawReadExact(int fd, void* out, std::size_t n) {
-  std::size_t done = 0;
-  while (done < n) {
-    ssize_t r = read(fd, static_cast<char*>(out) + done, n - done);
-    if (r <= 0) std::exit(1);
-    done += static_cast<std::size_t>(r);
-  }
-}
 
 // The baseline: one block, two arrays, the scaling formula per point.
 std::size_t RawWaveform(int fd, double xinc, double xorg, double yinc, double yorg, double yref) {
@@ -95,11 +42,10 @@ std::size_t RawWaveform(int fd, double xinc, double xorg, double yinc, double yo
   return n;
 }
 
-double Seconds(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
-
 void Check(HRESULT hr, const char* what) {
   if (FAILED(hr)) {
-    std::fprintf(stderr, "%s failed: 0x%s %s\n", what, HresultHex(hr).c_str(), TakeErrorDetails().description.CStr());
+    std::fprintf(stderr, "%s failed: 0x%s %s\n", what, HresultHex(hr).c_str(),
+                 TakeErrorDetails().description.CStr());
     std::exit(1);
   }
 }
@@ -109,7 +55,7 @@ void Check(HRESULT hr, const char* what) {
 int main() {
   std::string registry = "/tmp/vex-wave-bench-" + std::to_string(getpid()) + ".json";
   setenv("VEXCOM_REGISTRY", registry.c_str(), 1);
-  int port = StartSimulator();
+  int port = StartSimulator(VEXSIM_PATH, &g_sim);
   if (port == 0) return 1;
   Check(RegisterServer(VEXIOUTILS_PATH), "RegisterServer");
   auto core = MakeObject<CCoreVexR7100>();
@@ -119,7 +65,8 @@ int main() {
   int raw = RawConnect(port);
 
   for (std::size_t points : {std::size_t{1000000}, std::size_t{8000000}}) {
-    std::string setup = ":SIM:PATT ON;:WAV:SOUR CHAN1;:WAV:FORM BYTE;:WAV:POIN " + std::to_string(points);
+    std::string setup =
+        ":SIM:PATT ON;:WAV:SOUR CHAN1;:WAV:FORM BYTE;:WAV:POIN " + std::to_string(points);
     Check(core->Output(Variant(setup)), "Output");
     RawWrite(raw, setup + ";:WAV:PRE?\n");
     std::string preamble;
@@ -151,14 +98,15 @@ int main() {
       }
       core_time = std::min(core_time, Seconds(start) / reps);
     }
-    std::printf("GetWaveformData %zu points: C baseline %.1f ms (%.0f Mpoints/s), end to end %.1f ms (%.0f Mpoints/s, %.0f %% of the baseline)\n",
-                points, raw_time * 1e3, points / raw_time / 1e6, core_time * 1e3, points / core_time / 1e6,
-                raw_time / core_time * 100);
+    std::printf(
+        "GetWaveformData %zu points: C baseline %.1f ms (%.0f Mpoints/s), end to end %.1f ms (%.0f "
+        "Mpoints/s, %.0f %% of the baseline)\n",
+        points, raw_time * 1e3, points / raw_time / 1e6, core_time * 1e3, points / core_time / 1e6,
+        raw_time / core_time * 100);
   }
   close(raw);
   core->Close();
-  kill(g_sim, SIGTERM);
-  waitpid(g_sim, nullptr, 0);
+  StopSimulator(g_sim);
   unlink(registry.c_str());
   return 0;
 }

@@ -1,0 +1,80 @@
+// Helpers the benchmarks share: the simulator as a child process and the
+// plain-socket side of the raw baselines.
+#pragma once
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+namespace vex::bench {
+
+using Clock = std::chrono::steady_clock;
+
+inline double Seconds(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// Starts the simulator serving TCP on a free loopback port; the port, or 0.
+inline int StartSimulator(const char* path, pid_t* pid) {
+  int out[2];
+  if (pipe(out) != 0) return 0;
+  *pid = fork();
+  if (*pid == 0) {
+    dup2(out[1], STDOUT_FILENO);
+    close(out[0]);
+    execl(path, path, "--tcp", "127.0.0.1:0", nullptr);
+    _exit(127);
+  }
+  close(out[1]);
+  std::string banner;
+  char c;
+  while (banner.find("ready\n") == std::string::npos && read(out[0], &c, 1) == 1) banner += c;
+  auto at = banner.find("tcp 127.0.0.1:");
+  return at == std::string::npos ? 0 : std::atoi(banner.c_str() + at + 14);
+}
+
+inline void StopSimulator(pid_t pid) {
+  kill(pid, SIGTERM);
+  waitpid(pid, nullptr, 0);
+}
+
+inline int RawConnect(int port) {
+  int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_port = htons(static_cast<std::uint16_t>(port));
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) return -1;
+  int one = 1;
+  setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+  return fd;
+}
+
+inline void RawWrite(int fd, std::string_view text) {
+  std::size_t done = 0;
+  while (done < text.size()) {
+    ssize_t w = write(fd, text.data() + done, text.size() - done);
+    if (w <= 0) std::exit(1);
+    done += static_cast<std::size_t>(w);
+  }
+}
+
+inline void RawReadExact(int fd, void* out, std::size_t n) {
+  std::size_t done = 0;
+  while (done < n) {
+    ssize_t r = read(fd, static_cast<char*>(out) + done, n - done);
+    if (r <= 0) std::exit(1);
+    done += static_cast<std::size_t>(r);
+  }
+}
+
+}  // namespace vex::bench
