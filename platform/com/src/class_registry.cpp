@@ -15,6 +15,7 @@
 
 #include "vex/com/error_info.h"
 #include "vex/com/numeric_text.h"
+#include "vex/com/type_library.h"
 #include "vex/system/system.h"
 
 namespace vex::com {
@@ -453,6 +454,42 @@ HRESULT ServerGetClassObject(const ServerModule& module, const CLSID* clsid, con
     }
   }
   return CLASS_E_CLASSNOTAVAILABLE;
+}
+
+namespace detail {
+std::mutex& LocalTypeLibrariesMutex();
+std::vector<const TypeLibrary*>& LocalTypeLibraries();
+}  // namespace detail
+
+HRESULT LoadTypeLibrary(std::string_view name, const TypeLibrary** out) {
+  if (!out) return E_POINTER;
+  *out = nullptr;
+  {
+    std::lock_guard lock(detail::LocalTypeLibrariesMutex());
+    for (const TypeLibrary* library : detail::LocalTypeLibraries()) {
+      if (EqualsNoCase(library->name, name)) {
+        *out = library;
+        return S_OK;
+      }
+    }
+  }
+  std::vector<ClassRegistration> entries;
+  HRESULT hr = ListClassEntries(&entries);
+  if (FAILED(hr)) return hr;
+  for (const auto& entry : entries) {
+    if (!EqualsNoCase(entry.type_library, name) || entry.library.empty()) continue;
+    void* handle = nullptr;
+    hr = LoadModule(entry.library, &handle);
+    if (FAILED(hr)) return hr;
+    using GetTypeLibraryFn = HRESULT (*)(const TypeLibrary**);
+    GetTypeLibraryFn get = nullptr;
+    hr = FindEntry(handle, entry.library, "DllGetTypeLibrary", &get);
+    if (FAILED(hr)) return hr;
+    return get(out);
+  }
+  return ReportRichError(
+      TYPE_E_LIBNOTREGISTERED,
+      "No registered class belongs to the type library " + std::string(name) + ".", kSource);
 }
 
 }  // namespace vex::com

@@ -8,15 +8,6 @@
 #include "vex/com/numeric_text.h"
 
 namespace vex::com {
-namespace {
-
-ParamInfo MakeParam(std::string name, VARTYPE vt, std::uint8_t flags) {
-  ParamInfo p;
-  p.name = std::move(name);
-  p.vt = vt;
-  p.flags = flags;
-  return p;
-}
 
 std::size_t EditDistance(std::string_view a, std::string_view b) {
   std::vector<std::size_t> row(b.size() + 1);
@@ -33,6 +24,16 @@ std::size_t EditDistance(std::string_view a, std::string_view b) {
     }
   }
   return row[b.size()];
+}
+
+namespace {
+
+ParamInfo MakeParam(std::string name, VARTYPE vt, std::uint8_t flags) {
+  ParamInfo p;
+  p.name = std::move(name);
+  p.vt = vt;
+  p.flags = flags;
+  return p;
 }
 
 // Converts an argument to its parameter's declared type.

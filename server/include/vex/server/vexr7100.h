@@ -29,6 +29,28 @@ inline constexpr com::CLSID kErrorHandlerClsid =
     com::MakeGuid("{5C1E7A20-9D3B-4E8F-A1B2-3C4D5E6F7003}");
 inline constexpr com::CLSID kGladBagClsid = com::MakeGuid("{5C1E7A20-9D3B-4E8F-A1B2-3C4D5E6F7004}");
 
+inline constexpr com::CLSID kAcquisitionVexR7100Clsid =
+    com::MakeGuid("{5C1E7A20-9D3B-4E8F-A1B2-3C4D5E6F7010}");
+inline constexpr com::CLSID kAnalogChannelsVexR7100Clsid =
+    com::MakeGuid("{5C1E7A20-9D3B-4E8F-A1B2-3C4D5E6F7011}");
+inline constexpr com::CLSID kAnalogChannelVexR7100Clsid =
+    com::MakeGuid("{5C1E7A20-9D3B-4E8F-A1B2-3C4D5E6F7012}");
+inline constexpr com::CLSID kLogicChannelVexR7100Clsid =
+    com::MakeGuid("{5C1E7A20-9D3B-4E8F-A1B2-3C4D5E6F7013}");
+inline constexpr com::CLSID kMeasureVexR7100Clsid =
+    com::MakeGuid("{5C1E7A20-9D3B-4E8F-A1B2-3C4D5E6F7014}");
+inline constexpr com::CLSID kTimebaseVexR7100Clsid =
+    com::MakeGuid("{5C1E7A20-9D3B-4E8F-A1B2-3C4D5E6F7015}");
+inline constexpr com::CLSID kTraceVexR7100Clsid =
+    com::MakeGuid("{5C1E7A20-9D3B-4E8F-A1B2-3C4D5E6F7016}");
+inline constexpr com::CLSID kTriggerVexR7100Clsid =
+    com::MakeGuid("{5C1E7A20-9D3B-4E8F-A1B2-3C4D5E6F7017}");
+inline constexpr com::CLSID kUtilitiesVexR7100Clsid =
+    com::MakeGuid("{5C1E7A20-9D3B-4E8F-A1B2-3C4D5E6F7018}");
+
+// The type library every class of the server belongs to.
+inline constexpr const char* kTypeLibraryName = "VexR7100ServerLib";
+
 inline constexpr const char* kCoreVexR7100ProgID = "VexR7100X.CoreVexR7100";
 inline constexpr const char* kErrorHandlerProgID = "VexR7100X.ErrorHandler";
 inline constexpr const char* kGladBagProgID = "VexR7100X.GladBag";
@@ -229,6 +251,48 @@ struct IFlatAnalogVexR7100 : IUnknown {
   virtual HRESULT put_VerticalRange(VexR7100_AnalogChannels channel, double value) = 0;
   virtual HRESULT get_INPUTIMPEDANCE(VexR7100_AnalogChannels channel, INPUTIMPEDANCE* value) = 0;
   virtual HRESULT put_INPUTIMPEDANCE(VexR7100_AnalogChannels channel, INPUTIMPEDANCE value) = 0;
+};
+
+struct IAnalogChannelVexR7100 : IDispatch {
+  using Base = IDispatch;
+  static constexpr com::IID kIid = com::MakeGuid("{5C1E7A20-9D3B-4E8F-A1B2-3C4D5E6F711B}");
+  virtual HRESULT get_BandWidthLimit(VexR7100_OnOffState* state) = 0;
+  virtual HRESULT put_BandWidthLimit(VexR7100_OnOffState state) = 0;
+  virtual HRESULT get_Enabled(VARIANT_BOOL* value) = 0;
+  virtual HRESULT put_Enabled(VARIANT_BOOL value) = 0;
+  virtual HRESULT get_ProbeAttenuation(VexR7100_ProbeAttenuation* value) = 0;
+  virtual HRESULT put_ProbeAttenuation(VexR7100_ProbeAttenuation value) = 0;
+  virtual HRESULT get_ProbeCoupling(VexR7100_ProbeCoupling* value) = 0;
+  virtual HRESULT put_ProbeCoupling(VexR7100_ProbeCoupling value) = 0;
+  virtual HRESULT get_ProbeMode(VexR7100_ProbeMode* value) = 0;
+  virtual HRESULT get_VerticalOffset(double* value) = 0;
+  virtual HRESULT put_VerticalOffset(double value) = 0;
+  virtual HRESULT get_VerticalRange(double* value) = 0;
+  virtual HRESULT put_VerticalRange(double value) = 0;
+  // Numbers the channel (1 to 4) this object stands for.
+  virtual HRESULT _SetChannelIndex(std::int16_t index) = 0;
+};
+
+// Four channel objects, of which the first Count exist on the connected
+// model; Item takes 1 to 4 whatever the model.
+struct IAnalogChannelsVexR7100 : IDispatch {
+  using Base = IDispatch;
+  static constexpr com::IID kIid = com::MakeGuid("{5C1E7A20-9D3B-4E8F-A1B2-3C4D5E6F711C}");
+  virtual HRESULT Item(std::int32_t index, IAnalogChannelVexR7100** channel) = 0;
+  virtual HRESULT get_Count(std::int32_t* value) = 0;
+  virtual HRESULT get__NewEnum(IUnknown** enumerator) = 0;
+};
+
+// How the top-level object ties a subsystem object to the core: _Link asks
+// the core for the subsystem's interface and keeps it, _SetParent hands over
+// the top-level object (not counted), _Unlink drops both. A subsystem object
+// that is not linked fails every member with its own failure message.
+struct ISubsystemLinkVexR7100 : IUnknown {
+  using Base = IUnknown;
+  static constexpr com::IID kIid = com::MakeGuid("{5C1E7A20-9D3B-4E8F-A1B2-3C4D5E6F711D}");
+  virtual HRESULT _Link(IUnknown* core) = 0;
+  virtual HRESULT _SetParent(IUnknown* top_level) = 0;
+  virtual HRESULT _Unlink() = 0;
 };
 
 struct ILogicChannelVexR7100 : IDispatch {

@@ -16,5 +16,6 @@
 #include "vex/com/property_bag.h"
 #include "vex/com/safearray.h"
 #include "vex/com/string_table.h"
+#include "vex/com/type_library.h"
 #include "vex/com/unknown.h"
 #include "vex/com/variant.h"

@@ -72,6 +72,10 @@ struct ParamInfo {
   Variant default_value;
 };
 
+// The number of single-letter edits (any letter case) that turn a into b;
+// used to suggest the nearest valid names for a misspelt one.
+std::size_t EditDistance(std::string_view a, std::string_view b);
+
 // Parameter declarations for the table builder.
 ParamInfo In(std::string name, VARTYPE vt = VT_EMPTY);
 ParamInfo Opt(std::string name, VARTYPE vt = VT_EMPTY);
