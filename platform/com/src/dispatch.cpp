@@ -95,7 +95,7 @@ ParamInfo Retval(std::string name, VARTYPE vt) {
 }
 
 namespace detail {
-Variant ToSlot(const Variant& value, VARTYPE vt) {
+Variant ToSlot(Variant value, VARTYPE vt) {
   if (vt == VT_VARIANT || vt == VT_EMPTY || vt == value.vt() || (vt & VT_ARRAY)) return value;
   if ((vt == VT_UNKNOWN || vt == VT_DISPATCH) && value.Unknown() == nullptr) return value;
   Variant out;
@@ -204,7 +204,7 @@ HRESULT DispatchTable::Invoke(void* object, DISPID id, std::uint16_t flags, std:
         if (p.flags & kParamRetval) {
           if (result) *result = std::move(slots[i]);
         } else if ((p.flags & kParamOut) && arg_of[i] < args.size()) {
-          HRESULT write = args[arg_of[i]].AssignThrough(slots[i]);
+          HRESULT write = args[arg_of[i]].AssignThrough(std::move(slots[i]));
           if (FAILED(write)) return write;
         }
       }

@@ -338,6 +338,18 @@ Variant Variant::Dereferenced() const {
   }
 }
 
+HRESULT Variant::AssignThrough(Variant&& value) {
+  if (!IsByRef()) {
+    *this = std::move(value);
+    return S_OK;
+  }
+  if (u_.byref != nullptr && (vt_ & ~VT_BYREF) == VT_VARIANT) {
+    *static_cast<Variant*>(u_.byref) = std::move(value);
+    return S_OK;
+  }
+  return AssignThrough(static_cast<const Variant&>(value));
+}
+
 HRESULT Variant::AssignThrough(const Variant& value) {
   if (!IsByRef()) {
     *this = value;

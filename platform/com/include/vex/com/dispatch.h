@@ -205,7 +205,8 @@ U FromSlot(const Variant& slot) {
 }
 
 // A C++ value put into a result or out slot with the declared type.
-Variant ToSlot(const Variant& value, VARTYPE vt);
+// The value is taken over (arrays are moved, not copied).
+Variant ToSlot(Variant value, VARTYPE vt);
 
 template <class U>
 Variant ValueToVariant(U&& value) {

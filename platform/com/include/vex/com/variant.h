@@ -144,6 +144,9 @@ class Variant {
   // Stores `value` where this VT_BYREF variant points, converting it to the
   // referenced type; a variant that is not a reference is replaced by value.
   HRESULT AssignThrough(const Variant& value);
+  // The same, taking the value over where no conversion is needed (a large
+  // array is then handed on, not copied).
+  HRESULT AssignThrough(Variant&& value);
 
   // Releases the value: VT_EMPTY afterwards.
   void Clear();
