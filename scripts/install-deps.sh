@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  nlohmann-json3-dev libcli11-dev
+  nlohmann-json3-dev libcli11-dev libcairo2-dev
   liblxi-dev libtirpc-dev rpcsvc-proto rpcbind
   libpng-dev libjpeg-dev libtiff-dev libgif-dev
   imagemagick libwmf-bin emf2svg

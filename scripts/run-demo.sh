@@ -8,4 +8,4 @@ bash scripts/install-deps.sh
 cmake --preset default >/dev/null
 cmake --build --preset default -j "$(nproc)"
 export VEXCOM_REGISTRY="$PWD/build/default/registry.json"
-./build/default/bin/vexcom-demo "$@"
+./build/default/bin/vexscope demo "$@"

@@ -1,0 +1,161 @@
+// vexscope: drives the oscilloscope automation server from the shell, by
+// member name only (late binding), so every member of the object model is
+// reachable without a line of C++.
+#include <CLI/CLI.hpp>
+#include <clocale>
+#include <cstdlib>
+#include <iostream>
+
+#include "demo.h"
+#include "result_printer.h"
+#include "scope_session.h"
+#include "script_shell.h"
+#include "server_registration.h"
+#include "session_commands.h"
+#include "sim_launcher.h"
+#include "tool_errors.h"
+
+namespace {
+
+using namespace vex::scope;
+
+constexpr const char* kUsage =
+    "usage: vexscope [-a ADDRESS] [--timeout MS] [--detect-errors] [--no-range-checking] [--json]\n"
+    "                COMMAND ...\n"
+    "commands: idn get set call waveform waveforms screen shell sim demo\n"
+    "(vexscope --help, vexscope COMMAND --help)\n";
+
+constexpr const char* kFooter =
+    R"(Addresses are VISA-style: GPIB0::7::INSTR, COM1, TCPIP0::host::INSTR,
+TCPIP0::host::5025::SOCKET. The default is $VEXSCOPE_ADDRESS, else
+GPIB0::7::INSTR, which with no GPIB board map is the simulated instrument on
+the embedded bus.
+
+Every command but sim connects (Connect ADDRESS), applies --timeout
+(Utilities.Timeout), --detect-errors (Utilities.DetectDeviceErrors true) and
+--no-range-checking (Utilities.RangeChecking false), runs, and closes.
+
+Registration: the server is created as "VexR7100X.VexR7100EZ" from the class
+registry ($VEXCOM_REGISTRY, else ~/.config/vexcom/registry.json). When that
+ProgID does not resolve, or its registered library file no longer exists,
+the libraries beside this program (../lib/libVex9100TB.so, libVexIOUtils.so,
+libVexSimBus.so) are registered into that registry first.
+
+Output: values as text (arrays as CSV lines), or JSON with --json.
+Exit status: 0 success; 1 the server refused ("error 0xXXXXXXXX: description"
+on standard error); 2 a usage error.
+
+Examples:
+  vexscope idn
+  vexscope set Trigger.Slope VexR7100_TriggerSlope_Negative
+  vexscope get AnalogChannels.Item(2).ProbeAttenuation
+  vexscope call Measure.Frequency 1
+  printf 'call Digitize\nwaveform 1 --csv ch1.csv\n' | vexscope shell
+  vexscope demo --out /tmp/scope)";
+
+int UsageFailure(const std::string& message) {
+  std::cerr << "vexscope: " << message << '\n' << kUsage;
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::setlocale(LC_ALL, "");
+  std::ios::sync_with_stdio(true);
+
+  SessionOptions options;
+  const char* env_address = std::getenv("VEXSCOPE_ADDRESS");
+  options.address = env_address && *env_address ? env_address : "GPIB0::7::INSTR";
+  bool json = false;
+  std::int32_t timeout_ms = 0;
+  SimOptions sim_options;
+  std::string out_dir = "vexscope-demo";
+
+  CLI::App app("vexscope: oscilloscope automation from the command line, by member name",
+               "vexscope");
+  app.fallthrough();
+  // At most one command; none is reported after parsing, so that a word that
+  // names no command is reported as such.
+  app.require_subcommand(0, 1);
+  app.footer(kFooter);
+  app.add_option("-a,--address", options.address, "Instrument address")->capture_default_str();
+  CLI::Option* timeout = app.add_option("--timeout", timeout_ms, "I/O timeout in milliseconds");
+  app.add_flag("--detect-errors", options.detect_errors,
+               "Check the instrument's error queue after each operation");
+  app.add_flag("--no-range-checking", options.no_range_checking,
+               "Send values without checking them against the model's ranges");
+  app.add_flag("--json", json, "Print results as JSON");
+
+  SessionCommands commands(app);
+
+  CLI::App* shell =
+      app.add_subcommand("shell", "Run commands from standard input on one connection");
+  shell->footer(
+      "One command a line, in the forms above without the global options; blank lines\n"
+      "and lines starting with # are skipped, double quotes group words. Each result\n"
+      "is printed as it comes; a failing line prints its error and the script goes on.\n"
+      "Exit status 1 when any line failed.\n\n"
+      "Example:\n"
+      "  printf 'set Utilities.DetectDeviceErrors true\\ncall Output \":BOGUS\"\\n' | vexscope "
+      "shell");
+
+  CLI::App* sim = app.add_subcommand("sim", "Run the instrument simulator in the foreground");
+  sim->add_option("--model", sim_options.model, "Model to simulate (default VDS3014A)");
+  sim->add_option("--tcp", sim_options.tcp, "Serve raw TCP on HOST:PORT");
+  sim->add_flag("--pty", sim_options.pty, "Serve a pty as a serial port");
+  sim->add_option("--fault", sim_options.fault, "Fault every connection starts with");
+  sim->footer(
+      "Runs the vexsim program beside vexscope; it prints its endpoints and \"ready\".\n"
+      "Connect with -a TCPIP0::HOST::PORT::SOCKET.\n\n"
+      "Example:\n  vexscope sim --model VDS3004A --tcp 127.0.0.1:5025");
+
+  CLI::App* demo = app.add_subcommand("demo", "Identify, autoscale, digitize, save data and plots");
+  demo->add_option("--out", out_dir, "Folder for the files")->capture_default_str();
+  demo->footer(
+      "On the instrument at the address (by default the embedded simulator):\n"
+      "identify it, autoscale, digitize, write every channel to waveforms.csv and\n"
+      "waveforms.png, the screen to screen.png and a table of measurements to\n"
+      "measurements.csv, print the table and the paths written.\n\n"
+      "Example:\n  vexscope demo --out /tmp/scope-demo");
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    if (e.get_exit_code() == 0) return app.exit(e);
+    return UsageFailure(e.what());
+  }
+
+  if (app.get_subcommands().empty()) return UsageFailure("a command is required");
+  if (sim->parsed()) {
+    // Only returns when the simulator could not be started.
+    const std::string failure = ExecSimulator(ProgramFolder() + "/vexsim", sim_options);
+    std::cerr << "vexscope: " << failure << '\n';
+    return 1;
+  }
+  if (timeout->count() > 0) options.timeout_ms = timeout_ms;
+
+  ResultPrinter printer(std::cout, json);
+  try {
+    ScopeSession session;
+    session.Open(options);
+    int status = 0;
+    if (shell->parsed()) {
+      status = RunScript(session, std::cin, printer, std::cerr);
+    } else if (demo->parsed()) {
+      RunDemo(session, printer, out_dir);
+    } else {
+      commands.Run(session, printer);
+    }
+    session.Close();
+    return status;
+  } catch (const UsageError& e) {
+    return UsageFailure(e.what());
+  } catch (const AutomationError& e) {
+    std::cerr << ErrorLine(e) << std::endl;
+    return 1;
+  } catch (const std::exception& e) {
+    std::cerr << "vexscope: " << e.what() << std::endl;
+    return 1;
+  }
+}
