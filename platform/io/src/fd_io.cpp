@@ -31,9 +31,9 @@ Status WriteAll(int fd, FdKind kind, std::span<const std::uint8_t> data, Deadlin
                 const std::string& what) {
   std::size_t done = 0;
   while (done < data.size()) {
-    ssize_t n = kind == FdKind::kSocket
-                    ? ::send(fd, data.data() + done, data.size() - done, MSG_NOSIGNAL | MSG_DONTWAIT)
-                    : ::write(fd, data.data() + done, data.size() - done);
+    ssize_t n = kind == FdKind::kSocket ? ::send(fd, data.data() + done, data.size() - done,
+                                                 MSG_NOSIGNAL | MSG_DONTWAIT)
+                                        : ::write(fd, data.data() + done, data.size() - done);
     if (n > 0) {
       done += static_cast<std::size_t>(n);
       continue;

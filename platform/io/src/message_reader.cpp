@@ -285,6 +285,19 @@ Status MessageReader::ReadBytes(std::size_t n, std::vector<std::uint8_t>& out, D
   return st;
 }
 
+void MessageReader::DiscardUntilQuiet(Deadline deadline, std::chrono::milliseconds quiet) {
+  const bool ended = end_pending_;
+  begin_ = end_ = 0;
+  end_pending_ = false;
+  if (ended) return;
+  std::vector<std::uint8_t> scratch(64 * 1024);
+  for (;;) {
+    Deadline until = std::min(deadline, Clock::now() + quiet);
+    auto got = transport_.Read(scratch, until);
+    if (!got.ok() || got.value().end) return;
+  }
+}
+
 Status MessageReader::Discard() {
   begin_ = end_ = 0;
   end_pending_ = false;

@@ -50,7 +50,9 @@ Status Session::ReadMessage(std::string& out) {
 
 Status Session::ReadBlock(std::vector<std::uint8_t>& out, MessageReader::BlockHeader header,
                           MessageReader::BlockInfo* info) {
-  Status st = reader_.ReadBlock(out, NextDeadline(), header, info);
+  Deadline deadline = NextDeadline();
+  Status st = reader_.ReadBlock(out, deadline, header, info);
+  if (st.code() == Errc::kMalformed) reader_.DiscardUntilQuiet(deadline);
   if (!out.empty() || st.ok()) LogRead(out);
   return st;
 }
@@ -65,6 +67,7 @@ Status Session::ReadReply(std::vector<std::uint8_t>& out, bool* is_block,
   if (first.value() == '#') {
     *is_block = true;
     st = reader_.ReadBlock(out, deadline, MessageReader::BlockHeader::kKeep, info);
+    if (st.code() == Errc::kMalformed) reader_.DiscardUntilQuiet(deadline);
   } else {
     st = reader_.ReadMessage(out, deadline);
   }

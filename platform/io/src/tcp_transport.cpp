@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <ctime>
 #include <utility>
 
 #include "fd_io.h"
@@ -113,30 +114,45 @@ Status TcpTransport::Write(std::span<const std::uint8_t> data, Deadline deadline
 Result<ReadResult> TcpTransport::Read(std::span<std::uint8_t> buffer, Deadline deadline) {
   if (fd_ < 0) return Status(Errc::kNotOpen, description() + " is not open");
   if (buffer.empty()) return ReadResult{};
+  // A blocking receive with a receive timeout costs one call per read, but
+  // the kernel rounds that timeout up to its clock tick (up to 10 ms). So
+  // the blocking receive waits until a guard time before the deadline, and
+  // the rest is waited with a high-resolution poll: a read that times out
+  // returns within a fraction of a millisecond of its deadline.
+  constexpr long long kGuardUs = 25000;
   for (;;) {
     auto left =
         std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now()).count();
     if (left <= 0) return Status(Errc::kTimeout, "timed out waiting for " + label_);
-    // The timeout is set again only when it is longer than what is left or
-    // shorter by more than 1 %: consecutive transfers with one timeout set
-    // it once, and a wait never runs past the deadline.
-    long long slack = std::max<long long>(1000, left / 100);
-    if (receive_timeout_us_ <= 0 || receive_timeout_us_ > left ||
-        receive_timeout_us_ < left - slack) {
-      // Half the tolerance short of what is left, so that the next
-      // transfers with the same timeout find it in range.
-      long long wait = left > slack ? left - slack / 2 : left;
-      timeval tv{static_cast<time_t>(wait / 1000000), static_cast<suseconds_t>(wait % 1000000)};
-      ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
-      receive_timeout_us_ = wait;
+    int flags = 0;
+    if (left <= kGuardUs) {
+      pollfd p{fd_, POLLIN, 0};
+      timespec ts{static_cast<time_t>(left / 1000000), static_cast<long>(left % 1000000) * 1000};
+      int ready = ::ppoll(&p, 1, &ts, nullptr);
+      if (ready < 0 && errno == EINTR) continue;
+      if (ready == 0) continue;  // the deadline check above decides
+      flags = MSG_DONTWAIT;
+    } else {
+      // The timeout is set again only when it would run past the guard or
+      // falls short of it by more than 1 %: consecutive transfers with one
+      // timeout set it once.
+      long long wait = left - kGuardUs;
+      long long slack = std::max<long long>(1000, wait / 100);
+      if (receive_timeout_us_ <= 0 || receive_timeout_us_ > wait ||
+          receive_timeout_us_ < wait - slack) {
+        long long set = wait > slack ? wait - slack / 2 : wait;
+        timeval tv{static_cast<time_t>(set / 1000000), static_cast<suseconds_t>(set % 1000000)};
+        ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+        receive_timeout_us_ = set;
+      }
     }
-    ssize_t n = ::recv(fd_, buffer.data(), buffer.size(), 0);
+    ssize_t n = ::recv(fd_, buffer.data(), buffer.size(), flags);
     if (n > 0) return ReadResult{static_cast<std::size_t>(n), false};
     if (n == 0) return Status(Errc::kClosed, label_ + " closed the connection");
     if (errno == EINTR) continue;
     if (errno == EAGAIN || errno == EWOULDBLOCK) {
       // The receive timeout ran out; only a passed deadline is a timeout.
-      receive_timeout_us_ = 0;
+      if (flags == 0) receive_timeout_us_ = 0;
       continue;
     }
     if (errno == ECONNRESET) return Status(Errc::kClosed, label_ + " closed the connection", errno);

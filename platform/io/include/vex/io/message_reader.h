@@ -75,6 +75,13 @@ class MessageReader {
 
   // Drops read-ahead data and the transport's pending input.
   Status Discard();
+  // Drops the rest of a reply that cannot be parsed (a block whose header
+  // is not one, so its length is unknown): everything that arrives until the
+  // input has been quiet for `quiet`, or the message ends (END), or the
+  // deadline passes. The next command then reads its own reply, not the
+  // tail of this one.
+  void DiscardUntilQuiet(Deadline deadline,
+                         std::chrono::milliseconds quiet = std::chrono::milliseconds(50));
   std::size_t buffered() const { return end_ - begin_; }
 
  private:
