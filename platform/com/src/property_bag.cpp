@@ -58,6 +58,14 @@ json EncodeValue(const Variant& v) {
   return entry;
 }
 
+// An integer of the file as a signed 64-bit number; one above that range
+// (JSON keeps such numbers unsigned) is clamped to the top, so that the range
+// checks refuse it rather than see it wrapped to a negative number.
+std::int64_t IntegerOf(const json& value) {
+  if (value.is_number_unsigned() && value.get<std::uint64_t>() > INT64_MAX) return INT64_MAX;
+  return value.get<std::int64_t>();
+}
+
 // Nothing when the entry is not one this bag writes.
 std::optional<Variant> DecodeValue(const json& entry) {
   if (!entry.is_object() || !entry.contains("type") || !entry["type"].is_string())
@@ -68,12 +76,12 @@ std::optional<Variant> DecodeValue(const json& entry) {
   if (type == "VT_BOOL" && value.is_boolean())
     return Variant::Bool(value.get<bool>() ? VARIANT_TRUE : VARIANT_FALSE);
   if (type == "VT_I2" && value.is_number_integer()) {
-    auto n = value.get<std::int64_t>();
+    auto n = IntegerOf(value);
     if (n < INT16_MIN || n > INT16_MAX) return std::nullopt;
     return Variant(static_cast<std::int16_t>(n));
   }
   if (type == "VT_I4" && value.is_number_integer()) {
-    auto n = value.get<std::int64_t>();
+    auto n = IntegerOf(value);
     if (n < INT32_MIN || n > INT32_MAX) return std::nullopt;
     return Variant(static_cast<std::int32_t>(n));
   }
@@ -187,8 +195,10 @@ std::string FilePropertyBag::ToJson() const {
 HRESULT FilePropertyBag::FromJson(std::string_view text) {
   json parsed = json::parse(text.begin(), text.end(), nullptr, false);
   if (parsed.is_discarded()) return ReportRichError(E_FAIL, "it is not valid JSON.", kSource);
-  if (!parsed.is_object() || parsed.value("format", "") != kFormat || !parsed.contains("values") ||
-      !parsed["values"].is_object()) {
+  const bool is_bag = parsed.is_object() && parsed.contains("format") &&
+                      parsed["format"].is_string() && parsed["format"] == kFormat &&
+                      parsed.contains("values") && parsed["values"].is_object();
+  if (!is_bag) {
     return ReportRichError(
         E_FAIL,
         "it is not a property bag (no \"format\" of \"vexcom-property-bag\" with \"values\").",
@@ -196,6 +206,8 @@ HRESULT FilePropertyBag::FromJson(std::string_view text) {
   }
   std::map<std::string, Variant> values;
   for (auto& [name, entry] : parsed["values"].items()) {
+    // A value without a name could never be read back.
+    if (name.empty()) return ReportRichError(E_FAIL, "a value has an empty name.", kSource);
     auto value = DecodeValue(entry);
     if (!value)
       return ReportRichError(E_FAIL, "the value of \"" + name + "\" is malformed.", kSource);

@@ -202,7 +202,10 @@ class Parser {
     if (h.front() == '[') {
       if (h.back() != ']' || h.size() < 3) return Fail("unterminated IPv6 host in brackets");
       h = h.substr(1, h.size() - 2);
-      if (!std::all_of(h.begin(), h.end(), [](char c) {
+      // An IPv6 literal always has a colon; without one the text is no
+      // address at all (and would not read back once written unbracketed).
+      if (h.find(':') == std::string_view::npos ||
+          !std::all_of(h.begin(), h.end(), [](char c) {
             return std::isxdigit(static_cast<unsigned char>(c)) || c == ':' || c == '.' || c == '%';
           }))
         return Fail("bad IPv6 host \"" + std::string(h) + "\"");
