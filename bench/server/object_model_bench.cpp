@@ -188,22 +188,39 @@ void Idn(int raw, vex::io::IIO* io, LateBound& late, IDispatch* top) {
          (early_time / raw_time - 1) * 100);
 }
 
-void Waveforms(int raw, LateBound& late) {
+// One block through the I/O component alone, kept as bytes.
+std::size_t ComponentBlock(vex::io::IIO* io) {
+  Check(io->Output(Variant(":WAV:DATA?")), "Output");
+  ComPtr<vex::io::IIOResponse> response;
+  Check(io->Read(response.ReleaseAndGetAddressOf()), "Read");
+  ComPtr<vex::io::IIOResponseValues> values;
+  response->get_Values(values.ReleaseAndGetAddressOf());
+  values->put_Format(vex::io::kFormatBlockData);
+  Variant data;
+  Check(values->get_Value(&data), "Value");
+  return data.Array()->ElementCount();
+}
+
+void Waveforms(int raw, vex::io::IIO* io, LateBound& late) {
   for (std::size_t points : {std::size_t{100000}, std::size_t{1000000}, std::size_t{8000000}}) {
     std::string setup =
         ":SIM:PATT ON;:WAV:SOUR CHAN1;:WAV:FORM BYTE;:WAV:POIN " + std::to_string(points);
     std::vector<Variant> out{Variant(setup)};
     Check(late.Call(late.output, out), "Output");
     RawWrite(raw, setup + "\n");
+    Check(io->Output(Variant(setup)), "Output");
     Preamble preamble = RawPreamble(raw);
     const int reps = points >= 8000000 ? 3 : points >= 1000000 ? 10 : 50;
-    double block_time = 1e9, raw_time = 1e9, model_time = 1e9;
+    double block_time = 1e9, io_time = 1e9, raw_time = 1e9, model_time = 1e9;
     for (int round = 0; round < 3; ++round) {
       block_time = std::min(block_time, Fastest(1, reps, [&] {
                               RawWrite(raw, ":WAV:DATA?\n");
                               std::unique_ptr<std::uint8_t[]> bytes;
                               if (RawReadBlock(raw, &bytes) != points) std::exit(1);
                             }));
+      io_time = std::min(io_time, Fastest(1, reps, [&] {
+                           if (ComponentBlock(io) != points) std::exit(1);
+                         }));
       raw_time = std::min(raw_time, Fastest(1, reps, [&] {
                             if (RawWaveform(raw, preamble) != points) std::exit(1);
                           }));
@@ -216,9 +233,13 @@ void Waveforms(int raw, LateBound& late) {
                    }));
     }
     std::string key = std::to_string(points);
+    g_figures["block_" + key + "_ms"] = block_time * 1e3;
     Report("block_" + key + "_mbps", points / block_time / 1e6,
            "GetWaveformData %zu points: raw block read %.2f ms (%.0f MB/s)\n", points,
            block_time * 1e3, points / block_time / 1e6);
+    Report("io_block_" + key + "_ms", io_time * 1e3,
+           "  block read, I/O component    %.2f ms (%.0f MB/s)\n", io_time * 1e3,
+           points / io_time / 1e6);
     Report("baseline_" + key + "_ms", raw_time * 1e3,
            "  C baseline (block + two arrays) %.2f ms (%.1f Mpoints/s)\n", raw_time * 1e3,
            points / raw_time / 1e6);
@@ -344,7 +365,7 @@ int main(int argc, char** argv) {
   int raw = RawConnect(port);
 
   Idn(raw, io.Get(), late, top.Get());
-  Waveforms(raw, late);
+  Waveforms(raw, io.Get(), late);
   Screens(late);
   Scaling("fresh arrays", "fresh");
   // Keep freed memory in the process: no page faults after the first run.
