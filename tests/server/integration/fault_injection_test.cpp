@@ -28,7 +28,7 @@ using ::testing::HasSubstr;
 using ::testing::StartsWith;
 using Clock = std::chrono::steady_clock;
 
-constexpr std::int32_t kWorkingTimeout = 300;  // ms
+constexpr std::int32_t kWorkingTimeout = 500;  // ms
 constexpr std::int32_t kLongTransfer = 60000;  // screen images and the self-test
 
 constexpr const char* kResponseNotRecognized =
