@@ -11,9 +11,13 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <string_view>
+
+#include "vex/com/com.h"
 
 namespace vex::bench {
 
@@ -74,6 +78,40 @@ inline void RawReadExact(int fd, void* out, std::size_t n) {
     ssize_t r = read(fd, static_cast<char*>(out) + done, n - done);
     if (r <= 0) std::exit(1);
     done += static_cast<std::size_t>(r);
+  }
+}
+
+// Reads one reply line (up to and with its line feed).
+inline std::string RawReadLine(int fd) {
+  std::string line;
+  char buffer[256];
+  while (line.empty() || line.back() != '\n') {
+    ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n <= 0) std::exit(1);
+    line.append(buffer, static_cast<std::size_t>(n));
+  }
+  return line;
+}
+
+// Reads one definite-length block reply (and its line feed) into a freshly
+// allocated `bytes`; returns the data length.
+inline std::size_t RawReadBlock(int fd, std::unique_ptr<std::uint8_t[]>* bytes) {
+  char head[12] = {};
+  RawReadExact(fd, head, 2);
+  int digits = head[1] - '0';
+  RawReadExact(fd, head + 2, static_cast<std::size_t>(digits));
+  std::size_t n = std::strtoull(head + 2, nullptr, 10);
+  bytes->reset(new std::uint8_t[n + 1]);
+  RawReadExact(fd, bytes->get(), n + 1);
+  return n;
+}
+
+// Ends the benchmark with the failure's status and description.
+inline void Check(vex::com::HRESULT hr, const char* what) {
+  if (vex::com::FAILED(hr)) {
+    std::fprintf(stderr, "%s failed: 0x%s %s\n", what, vex::com::HresultHex(hr).c_str(),
+                 vex::com::TakeErrorDetails().description.CStr());
+    std::exit(1);
   }
 }
 

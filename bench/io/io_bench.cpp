@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -24,38 +25,10 @@ namespace {
 
 pid_t g_sim = -1;
 
-std::string RawReadLine(int fd) {
-  std::string line;
-  char buffer[256];
-  while (true) {
-    ssize_t n = read(fd, buffer, sizeof buffer);
-    if (n <= 0) std::exit(1);
-    line.append(buffer, static_cast<std::size_t>(n));
-    if (line.back() == '\n') return line;
-  }
-}
-
-std::vector<std::uint8_t> RawBlock(int fd) {
+std::size_t RawBlock(int fd) {
   RawWrite(fd, ":WAV:DATA?\n");
-  char head[2];
-  RawReadExact(fd, reinterpret_cast<std::uint8_t*>(head), 2);
-  int digits = head[1] - '0';
-  char length[10] = {};
-  RawReadExact(fd, reinterpret_cast<std::uint8_t*>(length), static_cast<std::size_t>(digits));
-  std::size_t n = std::strtoull(length, nullptr, 10);
-  std::vector<std::uint8_t> data(n);
-  RawReadExact(fd, data.data(), n);
-  std::uint8_t lf;
-  RawReadExact(fd, &lf, 1);
-  return data;
-}
-
-void Check(HRESULT hr, const char* what) {
-  if (FAILED(hr)) {
-    std::fprintf(stderr, "%s failed: 0x%s %s\n", what, HresultHex(hr).c_str(),
-                 TakeErrorDetails().description.CStr());
-    std::exit(1);
-  }
+  std::unique_ptr<std::uint8_t[]> bytes;
+  return RawReadBlock(fd, &bytes);
 }
 
 std::size_t ComponentBlock(IIO* io) {
@@ -123,7 +96,7 @@ int main(int argc, char** argv) {
     for (int round = 0; round < 3; ++round) {
       auto start = Clock::now();
       for (int i = 0; i < reps; ++i) {
-        if (RawBlock(raw).size() != points) return 1;
+        if (RawBlock(raw) != points) return 1;
       }
       raw_time = std::min(raw_time, Seconds(start) / reps);
       start = Clock::now();

@@ -53,37 +53,6 @@ void Report(const std::string& name, double value, const char* format, ...) {
   va_end(args);
 }
 
-void Check(HRESULT hr, const char* what) {
-  if (FAILED(hr)) {
-    std::fprintf(stderr, "%s failed: 0x%s %s\n", what, HresultHex(hr).c_str(),
-                 TakeErrorDetails().description.CStr());
-    std::exit(1);
-  }
-}
-
-std::string RawReadLine(int fd) {
-  std::string line;
-  char buffer[256];
-  while (line.empty() || line.back() != '\n') {
-    ssize_t n = read(fd, buffer, sizeof buffer);
-    if (n <= 0) std::exit(1);
-    line.append(buffer, static_cast<std::size_t>(n));
-  }
-  return line;
-}
-
-// Reads one definite-length block reply (and its line feed) into `bytes`.
-std::size_t RawReadBlock(int fd, std::unique_ptr<std::uint8_t[]>* bytes) {
-  char head[12] = {};
-  RawReadExact(fd, head, 2);
-  int digits = head[1] - '0';
-  RawReadExact(fd, head + 2, static_cast<std::size_t>(digits));
-  std::size_t n = std::strtoull(head + 2, nullptr, 10);
-  bytes->reset(new std::uint8_t[n + 1]);
-  RawReadExact(fd, bytes->get(), n + 1);
-  return n;
-}
-
 struct Preamble {
   double xinc, xorg, yinc, yorg, yref;
 };

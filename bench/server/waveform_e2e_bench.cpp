@@ -25,13 +25,8 @@ pid_t g_sim = -1;
 // The baseline: one block, two arrays, the scaling formula per point.
 std::size_t RawWaveform(int fd, double xinc, double xorg, double yinc, double yorg, double yref) {
   RawWrite(fd, ":WAV:DATA?\n");
-  char head[12] = {};
-  RawReadExact(fd, head, 2);
-  int digits = head[1] - '0';
-  RawReadExact(fd, head + 2, static_cast<std::size_t>(digits));
-  std::size_t n = std::strtoull(head + 2, nullptr, 10);
-  std::unique_ptr<std::uint8_t[]> bytes(new std::uint8_t[n + 1]);
-  RawReadExact(fd, bytes.get(), n + 1);
+  std::unique_ptr<std::uint8_t[]> bytes;
+  std::size_t n = RawReadBlock(fd, &bytes);
   std::unique_ptr<double[]> time(new double[n]), volts(new double[n]);
   for (std::size_t i = 0; i < n; ++i) {
     time[i] = xorg + static_cast<double>(i) * xinc;
@@ -40,14 +35,6 @@ std::size_t RawWaveform(int fd, double xinc, double xorg, double yinc, double yo
   volatile double sink = time[n - 1] + volts[n - 1];
   (void)sink;
   return n;
-}
-
-void Check(HRESULT hr, const char* what) {
-  if (FAILED(hr)) {
-    std::fprintf(stderr, "%s failed: 0x%s %s\n", what, HresultHex(hr).c_str(),
-                 TakeErrorDetails().description.CStr());
-    std::exit(1);
-  }
 }
 
 }  // namespace

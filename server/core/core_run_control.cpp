@@ -7,17 +7,15 @@
 namespace vex::server {
 
 HRESULT CCoreVexR7100::AutoScale() {
-  return RunMember("VexR7100EZ::AutoScale method failed.", 7,
-                   [&] { return SendWithNoArg(":AUT"); });
+  return RunMember(msg::kAutoScaleFailed, 7, [&] { return SendWithNoArg(":AUT"); });
 }
 
 HRESULT CCoreVexR7100::StopTrigger() {
-  return RunMember("VexR7100EZ::StopTrigger method failed.", 51,
-                   [&] { return SendWithNoArg(":STOP"); });
+  return RunMember(msg::kStopTriggerFailed, 51, [&] { return SendWithNoArg(":STOP"); });
 }
 
 HRESULT CCoreVexR7100::Run() {
-  return RunMember("VexR7100EZ::Run method failed.", 14, [&]() -> HRESULT {
+  return RunMember(msg::kRunFailed, 14, [&]() -> HRESULT {
     auto command = Command(kCmdRun);
     if (!command) throw Refusal{NotSupported()};
     return SendWithNoArg(*command);
@@ -25,7 +23,7 @@ HRESULT CCoreVexR7100::Run() {
 }
 
 HRESULT CCoreVexR7100::SingleTrigger() {
-  return RunMember("VexR7100EZ::SingleTrigger method failed.", 28, [&]() -> HRESULT {
+  return RunMember(msg::kSingleTriggerFailed, 28, [&]() -> HRESULT {
     auto command = Command(kCmdSingle);
     if (!command) throw Refusal{NotSupported()};
     return SendWithNoArg(*command);
@@ -33,7 +31,7 @@ HRESULT CCoreVexR7100::SingleTrigger() {
 }
 
 HRESULT CCoreVexR7100::Digitize() {
-  return RunMember("VexR7100EZ::Digitize method failed.", 8, [&]() -> HRESULT {
+  return RunMember(msg::kDigitizeFailed, 8, [&]() -> HRESULT {
     std::string list;
     for (int channel = 1; channel <= model_.AnalogChannels(); ++channel) {
       auto name = ChannelName(channel);
@@ -55,18 +53,16 @@ HRESULT CCoreVexR7100::Digitize() {
 
 HRESULT CCoreVexR7100::Enter(Variant* result, const Bstr& format) {
   if (!result) return com::E_POINTER;
-  return RunMember("VexR7100EZ::Enter method failed.", 74,
-                   [&] { return io_->Enter(result, format); });
+  return RunMember(msg::kEnterFailed, 74, [&] { return io_->Enter(result, format); });
 }
 
 HRESULT CCoreVexR7100::Output(const Variant& output_buffer) {
-  return RunMember("VexR7100EZ::Output method failed.", 75,
-                   [&] { return io_->Output(output_buffer); });
+  return RunMember(msg::kOutputFailed, 75, [&] { return io_->Output(output_buffer); });
 }
 
 HRESULT CCoreVexR7100::ReadBytes(std::int32_t* count, SafeArray* buffer) {
   if (!count || !buffer) return com::E_POINTER;
-  return RunMember("VexR7100EZ::ReadBytes method failed.", 76, [&]() -> HRESULT {
+  return RunMember(msg::kReadBytesFailed, 76, [&]() -> HRESULT {
     if (*count < 0 || static_cast<std::size_t>(*count) > buffer->ElementCount())
       throw Refusal{ReportErrorEx(msg::kOutOfRange, com::E_INVALIDARG, 76)};
     return io_->ReadBytes(count, buffer);
@@ -74,7 +70,7 @@ HRESULT CCoreVexR7100::ReadBytes(std::int32_t* count, SafeArray* buffer) {
 }
 
 HRESULT CCoreVexR7100::WriteBytes(std::int32_t count, const SafeArray& buffer) {
-  return RunMember("VexR7100EZ::WriteBytes method failed.", 77, [&]() -> HRESULT {
+  return RunMember(msg::kWriteBytesFailed, 77, [&]() -> HRESULT {
     if (count < 0 || static_cast<std::size_t>(count) > buffer.ElementCount())
       throw Refusal{ReportErrorEx(msg::kOutOfRange, com::E_INVALIDARG, 77)};
     return io_->WriteBytes(count, buffer);

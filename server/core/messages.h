@@ -104,6 +104,30 @@ inline constexpr std::uint32_t kHelpClose = 2016;
 inline constexpr const char* kHelpFile = "vexR7100.hlp";
 inline constexpr const char* kErrorHandlerSource = "VexR7100X.ErrorHandler.1";
 
+// Run control and pass-through I/O.
+inline constexpr const char* kAutoScaleFailed = "VexR7100EZ::AutoScale method failed.";
+inline constexpr const char* kStopTriggerFailed = "VexR7100EZ::StopTrigger method failed.";
+inline constexpr const char* kRunFailed = "VexR7100EZ::Run method failed.";
+inline constexpr const char* kSingleTriggerFailed = "VexR7100EZ::SingleTrigger method failed.";
+inline constexpr const char* kDigitizeFailed = "VexR7100EZ::Digitize method failed.";
+inline constexpr const char* kEnterFailed = "VexR7100EZ::Enter method failed.";
+inline constexpr const char* kOutputFailed = "VexR7100EZ::Output method failed.";
+inline constexpr const char* kReadBytesFailed = "VexR7100EZ::ReadBytes method failed.";
+inline constexpr const char* kWriteBytesFailed = "VexR7100EZ::WriteBytes method failed.";
+
+// The object model: making and linking the objects clients see.
+inline constexpr const char* kSubsystemCreateFailed =
+    "The instrument automation server failed to initialize because it could not create one or "
+    "more subsystem objects.";
+inline constexpr const char* kSubsystemLinkFailed =
+    "The instrument automation server failed to initialize because it could not link its core "
+    "object to one or more subsystem objects.";
+inline constexpr const char* kSubsystemNotLinked =
+    "The subsystem object is no longer linked to an instrument server (its top-level object "
+    "has been released).";
+inline constexpr const char* kTopLevelReleased =
+    "The top-level object has no core object (it is being released).";
+
 // Data transfers: waveforms, logic data and screen images.
 inline constexpr const char* kGetWaveformDataFailed = "VexR7100EZ::GetWaveformData method failed.";
 inline constexpr const char* kGetAllWaveformDataFailed =

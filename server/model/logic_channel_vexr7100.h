@@ -12,15 +12,13 @@ class CLogicChannelVexR7100 final
   CLogicChannelVexR7100() : SubsystemWrapper("CLogicChannelVexR7100", "Logic Channels Wrapper") {}
 
   VEX_FORWARD(get_BitEnabled, (VexR7100_LogicBits bit, VARIANT_BOOL* value), (bit, value),
-              "ILogicChannelVexR7100::BitEnabled (read) property failed.", 39)
+              msg::kBitEnabledReadFailed, 39)
   VEX_FORWARD(put_BitEnabled, (VexR7100_LogicBits bit, VARIANT_BOOL value), (bit, value),
-              "ILogicChannelVexR7100::BitEnabled (write) property failed.", 39)
+              msg::kBitEnabledWriteFailed, 39)
   VEX_FORWARD(put_PodEnabled, (VexR7100_LogicPods pod, VARIANT_BOOL value), (pod, value),
-              "ILogicChannelVexR7100::PodEnabled (write) property failed.", 40)
-  VEX_FORWARD(get_EnableStatus, (std::int16_t * value), (value),
-              "ILogicChannelVexR7100::EnableStatus (read) property failed.", 73)
-  VEX_FORWARD(put_EnableStatus, (std::int16_t value), (value),
-              "ILogicChannelVexR7100::EnableStatus (write) property failed.", 73)
+              msg::kPodEnabledWriteFailed, 40)
+  VEX_FORWARD(get_EnableStatus, (std::int16_t * value), (value), msg::kEnableStatusReadFailed, 73)
+  VEX_FORWARD(put_EnableStatus, (std::int16_t value), (value), msg::kEnableStatusWriteFailed, 73)
 
   VEX_COM_IMPLEMENT_DISPATCH(CLogicChannelVexR7100, Table())
   static const com::DispatchTable& Table() {

@@ -36,10 +36,6 @@ struct MemberFailure {
   std::uint32_t help_id;
 };
 
-inline constexpr const char* kNotLinked =
-    "The subsystem object is no longer linked to an instrument server (its top-level object "
-    "has been released).";
-
 class MemberForwarder {
  public:
   MemberForwarder(const char* class_name, const char* instance_name)

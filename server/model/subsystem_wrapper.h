@@ -47,7 +47,8 @@ class SubsystemWrapper
 
   template <class Call>
   HRESULT Forward(const MemberFailure& failure, Call&& call) {
-    return forwarder_.Forward(core_.Get(), failure, std::forward<Call>(call), kNotLinked);
+    return forwarder_.Forward(core_.Get(), failure, std::forward<Call>(call),
+                              msg::kSubsystemNotLinked);
   }
   HRESULT Fail(const MemberFailure& failure, std::string cause) {
     return forwarder_.Fail(failure, std::move(cause));

@@ -14,14 +14,6 @@
 namespace vex::server {
 
 namespace {
-constexpr const char* kCreateFailed =
-    "The instrument automation server failed to initialize because it could not create one or "
-    "more subsystem objects.";
-constexpr const char* kLinkFailed =
-    "The instrument automation server failed to initialize because it could not link its core "
-    "object to one or more subsystem objects.";
-constexpr const char* kReleased = "The top-level object has no core object (it is being released).";
-
 constexpr MemberFailure Method(const char* message, std::uint32_t help_id) {
   return {message, help_id};
 }
@@ -60,7 +52,7 @@ HRESULT CVexR7100EZ::Initialize() {
     utilities_ = com::MakeObject<CUtilitiesVexR7100>();
   } catch (const std::bad_alloc&) {
     ReleaseSubsystems();
-    return forwarder_.Refuse(kCreateFailed, com::E_FAIL, msg::kHelpDefault);
+    return forwarder_.Refuse(msg::kSubsystemCreateFailed, com::E_FAIL, msg::kHelpDefault);
   }
   ISubsystemLinkVexR7100* links[] = {
       acquisition_.Get(), analog_channels_.Get(), logic_channel_.Get(), measure_.Get(),
@@ -72,7 +64,7 @@ HRESULT CVexR7100EZ::Initialize() {
     if (FAILED(hr)) {
       ReleaseSubsystems();
       com::ReportRichError(hr, "The core object does not implement a subsystem's interface.");
-      return forwarder_.Refuse(kLinkFailed, hr, msg::kHelpDefault);
+      return forwarder_.Refuse(msg::kSubsystemLinkFailed, hr, msg::kHelpDefault);
     }
   }
   return com::S_OK;
@@ -106,7 +98,7 @@ void CVexR7100EZ::ReleaseSubsystems() {
 
 template <class Call>
 HRESULT CVexR7100EZ::Forward(const MemberFailure& failure, Call&& call) {
-  return forwarder_.Forward(core_.Get(), failure, std::forward<Call>(call), kReleased);
+  return forwarder_.Forward(core_.Get(), failure, std::forward<Call>(call), msg::kTopLevelReleased);
 }
 
 template <class I, class W>
@@ -156,7 +148,7 @@ HRESULT CVexR7100EZ::Close() {
                  [&](IVexR7100EZ& core) { return core.Close(); });
 }
 HRESULT CVexR7100EZ::Connect(const Bstr& connection_name, const Bstr& io_prog_id) {
-  return Forward(Method("VexR7100EZ::Connect method failed.", 1529),
+  return Forward(Method(msg::kConnectFailed, 1529),
                  [&](IVexR7100EZ& core) { return core.Connect(connection_name, io_prog_id); });
 }
 HRESULT CVexR7100EZ::get_ConnectionName(Bstr* value) {
@@ -164,61 +156,60 @@ HRESULT CVexR7100EZ::get_ConnectionName(Bstr* value) {
                  [&](IVexR7100EZ& core) { return core.get_ConnectionName(value); });
 }
 HRESULT CVexR7100EZ::AutoScale() {
-  return Forward(Method("VexR7100EZ::AutoScale method failed.", 7),
+  return Forward(Method(msg::kAutoScaleFailed, 7),
                  [&](IVexR7100EZ& core) { return core.AutoScale(); });
 }
 HRESULT CVexR7100EZ::Digitize() {
-  return Forward(Method("VexR7100EZ::Digitize method failed.", 8),
+  return Forward(Method(msg::kDigitizeFailed, 8),
                  [&](IVexR7100EZ& core) { return core.Digitize(); });
 }
 HRESULT CVexR7100EZ::Enter(Variant* result, const Bstr& format) {
-  return Forward(Method("VexR7100EZ::Enter method failed.", 74),
+  return Forward(Method(msg::kEnterFailed, 74),
                  [&](IVexR7100EZ& core) { return core.Enter(result, format); });
 }
 HRESULT CVexR7100EZ::GetScreenImage(VexR7100_ImageFormat format, com::IPictureDisp** image) {
-  return Forward(Method("VexR7100EZ::GetScreenImage method failed.", 10),
+  return Forward(Method(msg::kGetScreenImageFailed, 10),
                  [&](IVexR7100EZ& core) { return core.GetScreenImage(format, image); });
 }
 HRESULT CVexR7100EZ::GetLogicData(VexR7100_WaveformPoints points, Variant* time, Variant* data) {
-  return Forward(Method("VexR7100EZ::GetLogicData method failed.", 9),
+  return Forward(Method(msg::kGetLogicDataFailed, 9),
                  [&](IVexR7100EZ& core) { return core.GetLogicData(points, time, data); });
 }
 HRESULT CVexR7100EZ::GetAllWaveformData(VexR7100_WaveformPoints points, SafeArray* data) {
-  return Forward(Method("VexR7100EZ::GetAllWaveformData method failed.", 72),
+  return Forward(Method(msg::kGetAllWaveformDataFailed, 72),
                  [&](IVexR7100EZ& core) { return core.GetAllWaveformData(points, data); });
 }
 HRESULT CVexR7100EZ::GetWaveformData(VexR7100_AnalogChannels channel,
                                      VexR7100_WaveformPoints points, Variant* time, Variant* data) {
-  return Forward(Method("VexR7100EZ::GetWaveformData method failed.", 11), [&](IVexR7100EZ& core) {
+  return Forward(Method(msg::kGetWaveformDataFailed, 11), [&](IVexR7100EZ& core) {
     return core.GetWaveformData(channel, points, time, data);
   });
 }
 HRESULT CVexR7100EZ::Output(const Variant& output_buffer) {
-  return Forward(Method("VexR7100EZ::Output method failed.", 75),
+  return Forward(Method(msg::kOutputFailed, 75),
                  [&](IVexR7100EZ& core) { return core.Output(output_buffer); });
 }
 HRESULT CVexR7100EZ::ReadBytes(std::int32_t* count, SafeArray* buffer) {
-  return Forward(Method("VexR7100EZ::ReadBytes method failed.", 76),
+  return Forward(Method(msg::kReadBytesFailed, 76),
                  [&](IVexR7100EZ& core) { return core.ReadBytes(count, buffer); });
 }
 HRESULT CVexR7100EZ::Run() {
-  return Forward(Method("VexR7100EZ::Run method failed.", 14),
-                 [&](IVexR7100EZ& core) { return core.Run(); });
+  return Forward(Method(msg::kRunFailed, 14), [&](IVexR7100EZ& core) { return core.Run(); });
 }
 HRESULT CVexR7100EZ::SaveScreenImage(const Bstr& filename, VexR7100_ImageFormat format) {
-  return Forward(Method("VexR7100EZ::SaveScreenImage method failed.", 15),
+  return Forward(Method(msg::kSaveScreenImageFailed, 15),
                  [&](IVexR7100EZ& core) { return core.SaveScreenImage(filename, format); });
 }
 HRESULT CVexR7100EZ::StopTrigger() {
-  return Forward(Method("VexR7100EZ::StopTrigger method failed.", 51),
+  return Forward(Method(msg::kStopTriggerFailed, 51),
                  [&](IVexR7100EZ& core) { return core.StopTrigger(); });
 }
 HRESULT CVexR7100EZ::SingleTrigger() {
-  return Forward(Method("VexR7100EZ::SingleTrigger method failed.", 28),
+  return Forward(Method(msg::kSingleTriggerFailed, 28),
                  [&](IVexR7100EZ& core) { return core.SingleTrigger(); });
 }
 HRESULT CVexR7100EZ::WriteBytes(std::int32_t count, const SafeArray& buffer) {
-  return Forward(Method("VexR7100EZ::WriteBytes method failed.", 77),
+  return Forward(Method(msg::kWriteBytesFailed, 77),
                  [&](IVexR7100EZ& core) { return core.WriteBytes(count, buffer); });
 }
 
