@@ -4,8 +4,16 @@
 //   - reading a definite-length block of 1e6 and 8e6 bytes into a byte array.
 // The raw baseline does the same work in plain C: write the query, read the
 // reply (the block by its length, into a freshly allocated buffer).
+//
+//   io_bench            every figure
+//   io_bench idn        the *IDN? figures only, as scheduled and on one CPU
+//   io_bench raw [N]    N *IDN? queries (200,000) on one path alone, with the
+//   io_bench io [N]     process's user and system time, for a profiler
+#include <sched.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -31,6 +39,16 @@ std::size_t RawBlock(int fd) {
   return RawReadBlock(fd, &bytes);
 }
 
+void ComponentIdn(IIO* io) {
+  Check(io->Output(Variant("*IDN?")), "Output");
+  ComPtr<IIOResponse> response;
+  Check(io->Read(response.ReleaseAndGetAddressOf()), "Read");
+  ComPtr<IIOResponseValues> values;
+  response->get_Values(values.ReleaseAndGetAddressOf());
+  Variant value;
+  values->get_Value(&value);
+}
+
 std::size_t ComponentBlock(IIO* io) {
   Check(io->Output(Variant(":WAV:DATA?")), "Output");
   ComPtr<IIOResponse> response;
@@ -43,10 +61,46 @@ std::size_t ComponentBlock(IIO* io) {
   return data.Array()->ElementCount();
 }
 
+// Times two ways of doing the same work in short rounds, the two taking
+// turns to go first, so that both see the same load and neither always runs
+// on the heels of the other. Each round gives a time ratio (component over
+// raw); the median ratio is the figure.
+struct Comparison {
+  double raw_best, io_best;  // seconds per operation, best round of each
+  double median_ratio, lowest_ratio, highest_ratio;
+};
+
+template <typename Raw, typename Io>
+Comparison Compare(Raw&& raw, Io&& io, int rounds, int per_round) {
+  std::vector<double> raw_times, io_times, ratios;
+  auto time = [per_round](auto& work, std::vector<double>& into) {
+    auto start = Clock::now();
+    for (int i = 0; i < per_round; ++i) work();
+    into.push_back(Seconds(start) / per_round);
+  };
+  for (int round = 0; round < rounds; ++round) {
+    if (round % 2 == 0) {
+      time(raw, raw_times);
+      time(io, io_times);
+    } else {
+      time(io, io_times);
+      time(raw, raw_times);
+    }
+    ratios.push_back(io_times.back() / raw_times.back());
+  }
+  std::sort(ratios.begin(), ratios.end());
+  std::size_t mid = ratios.size() / 2;
+  double median = ratios.size() % 2 ? ratios[mid] : (ratios[mid - 1] + ratios[mid]) / 2;
+  return {*std::min_element(raw_times.begin(), raw_times.end()),
+          *std::min_element(io_times.begin(), io_times.end()), median, ratios.front(),
+          ratios.back()};
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  bool only_idn = argc > 1 && std::string(argv[1]) == "idn";
+  std::string mode = argc > 1 ? argv[1] : "";
+  bool only_idn = mode == "idn";
   std::string registry = "/tmp/vex-io-bench-" + std::to_string(getpid()) + ".json";
   setenv("VEXCOM_REGISTRY", registry.c_str(), 1);
   int port = StartSimulator(VEXSIM_PATH, &g_sim);
@@ -61,53 +115,72 @@ int main(int argc, char** argv) {
   io->put_Timeout(20000);
   int raw = RawConnect(port);
 
-  // *IDN? round trips, interleaved in rounds so that both see the same load.
-  const int kRounds = 5, kQueries = 1000;
-  double raw_best = 1e9, io_best = 1e9;
-  for (int round = 0; round < kRounds; ++round) {
+  if (mode == "raw" || mode == "io") {
+    // One path alone, for a profiler: 200,000 queries, or as many as the
+    // second argument says.
+    const int queries = argc > 2 ? std::atoi(argv[2]) : 200000;
     auto start = Clock::now();
-    for (int i = 0; i < kQueries; ++i) {
-      RawWrite(raw, "*IDN?\n");
-      RawReadLine(raw);
+    for (int i = 0; i < queries; ++i) {
+      if (mode == "raw") {
+        RawWrite(raw, "*IDN?\n");
+        RawReadLine(raw);
+        continue;
+      }
+      ComponentIdn(io.Get());
     }
-    raw_best = std::min(raw_best, Seconds(start) / kQueries);
-    start = Clock::now();
-    for (int i = 0; i < kQueries; ++i) {
-      Check(io->Output(Variant("*IDN?")), "Output");
-      ComPtr<IIOResponse> response;
-      Check(io->Read(response.ReleaseAndGetAddressOf()), "Read");
-      ComPtr<IIOResponseValues> values;
-      response->get_Values(values.ReleaseAndGetAddressOf());
-      Variant value;
-      values->get_Value(&value);
-    }
-    io_best = std::min(io_best, Seconds(start) / kQueries);
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    auto us = [](const timeval& t) { return t.tv_sec * 1e6 + t.tv_usec; };
+    std::printf("%s: %.2f us per query; this process %.2f us user, %.2f us system per query\n",
+                mode.c_str(), Seconds(start) / queries * 1e6, us(usage.ru_utime) / queries,
+                us(usage.ru_stime) / queries);
+    StopSimulator(g_sim);
+    unlink(registry.c_str());
+    return 0;
   }
-  std::printf("*IDN? round trip: raw socket %.1f us, I/O component %.1f us (+%.1f %%)\n",
-              raw_best * 1e6, io_best * 1e6, (io_best / raw_best - 1) * 100);
+
+  auto raw_idn = [&] {
+    RawWrite(raw, "*IDN?\n");
+    RawReadLine(raw);
+  };
+  auto io_idn = [&] { ComponentIdn(io.Get()); };
+  for (int i = 0; i < 1000; ++i) raw_idn(), io_idn();  // warm both paths up
+  auto idn = [&](const char* placement) {
+    Comparison c = Compare(raw_idn, io_idn, 40, 250);
+    std::printf(
+        "*IDN? round trip, %s: raw socket %.1f us, I/O component %.1f us (best rounds); "
+        "median overhead %+.1f %% (rounds from %+.1f %% to %+.1f %%)\n",
+        placement, c.raw_best * 1e6, c.io_best * 1e6, (c.median_ratio - 1) * 100,
+        (c.lowest_ratio - 1) * 100, (c.highest_ratio - 1) * 100);
+  };
+  idn("as scheduled");
+  // Both processes on one CPU: every round trip is two context switches on
+  // that CPU and no cross-CPU wake-up, the placement that varies least.
+  cpu_set_t one, all;
+  CPU_ZERO(&one);
+  CPU_SET(sched_getcpu() < 0 ? 0 : sched_getcpu(), &one);
+  sched_getaffinity(0, sizeof all, &all);
+  if (sched_setaffinity(0, sizeof one, &one) == 0 &&
+      sched_setaffinity(g_sim, sizeof one, &one) == 0)
+    idn("both on one CPU");
+  sched_setaffinity(0, sizeof all, &all);
+  sched_setaffinity(g_sim, sizeof all, &all);
 
   for (std::size_t points : {std::size_t{1000000}, std::size_t{8000000}}) {
     if (only_idn) break;
-    std::string setup = ":SIM:PATT ON;:WAV:POIN " + std::to_string(points) + "\n";
-    RawWrite(raw, setup.c_str());
-    Check(io->Output(Variant(":SIM:PATT ON;:WAV:POIN " + std::to_string(points))), "Output");
-    const int reps = points > 1000000 ? 5 : 20;
-    double raw_time = 1e9, io_time = 1e9;
-    for (int round = 0; round < 3; ++round) {
-      auto start = Clock::now();
-      for (int i = 0; i < reps; ++i) {
-        if (RawBlock(raw) != points) return 1;
-      }
-      raw_time = std::min(raw_time, Seconds(start) / reps);
-      start = Clock::now();
-      for (int i = 0; i < reps; ++i) {
-        if (ComponentBlock(io.Get()) != points) return 1;
-      }
-      io_time = std::min(io_time, Seconds(start) / reps);
-    }
+    std::string setup = ":SIM:PATT ON;:WAV:POIN " + std::to_string(points);
+    RawWrite(raw, setup + "\n");
+    Check(io->Output(Variant(setup)), "Output");
+    bool ok = true;
+    Comparison c = Compare([&] { ok = ok && RawBlock(raw) == points; },
+                           [&] { ok = ok && ComponentBlock(io.Get()) == points; },
+                           points > 1000000 ? 10 : 20, points > 1000000 ? 3 : 10);
+    if (!ok) return 1;
     std::printf(
-        "block of %zu bytes: raw socket %.0f MB/s, I/O component %.0f MB/s (%.0f %% of raw)\n",
-        points, points / raw_time / 1e6, points / io_time / 1e6, raw_time / io_time * 100);
+        "block of %zu bytes: raw socket %.0f MB/s, I/O component %.0f MB/s (best rounds); "
+        "median %.0f %% of raw (rounds from %.0f %% to %.0f %%)\n",
+        points, points / c.raw_best / 1e6, points / c.io_best / 1e6, 100 / c.median_ratio,
+        100 / c.highest_ratio, 100 / c.lowest_ratio);
   }
   close(raw);
   StopSimulator(g_sim);

@@ -6,23 +6,19 @@
 
 namespace vex::com {
 
-struct Bstr::Data {
-  std::uint32_t length;
-  char text[1];
-};
-
-Bstr::Bstr(std::string_view text) {
+Bstr::Data* Bstr::Allocate(std::string_view text) {
   void* block = std::malloc(sizeof(Data) + text.size());
   if (!block) throw std::bad_alloc();
-  data_ = static_cast<Data*>(block);
-  data_->length = static_cast<std::uint32_t>(text.size());
-  if (!text.empty()) std::memcpy(data_->text, text.data(), text.size());
-  data_->text[text.size()] = '\0';
+  auto* data = static_cast<Data*>(block);
+  data->length = static_cast<std::uint32_t>(text.size());
+  if (!text.empty()) std::memcpy(data->text, text.data(), text.size());
+  data->text[text.size()] = '\0';
+  return data;
 }
 
-Bstr::Bstr(const Bstr& other) : Bstr() {
-  if (other.data_) *this = Bstr(other.View());
-}
+Bstr::Bstr(std::string_view text) : data_(Allocate(text)) {}
+
+Bstr::Bstr(const Bstr& other) : data_(other.data_ ? Allocate(other.View()) : nullptr) {}
 
 Bstr& Bstr::operator=(const Bstr& other) {
   if (this != &other) *this = Bstr(other);
@@ -40,18 +36,6 @@ Bstr& Bstr::operator=(Bstr&& other) noexcept {
 
 Bstr::~Bstr() {
   std::free(data_);
-}
-
-std::size_t Bstr::Length() const {
-  return data_ ? data_->length : 0;
-}
-
-std::string_view Bstr::View() const {
-  return data_ ? std::string_view(data_->text, data_->length) : std::string_view();
-}
-
-const char* Bstr::CStr() const {
-  return data_ ? data_->text : "";
 }
 
 }  // namespace vex::com

@@ -89,14 +89,14 @@ SafeArray SafeArray::FromBytes(std::span<const std::uint8_t> bytes) {
   return array;
 }
 
-SafeArray SafeArray::AdoptBytes(std::vector<std::uint8_t>&& bytes, std::size_t skip) {
+SafeArray SafeArray::AdoptBytes(ByteVector&& bytes, std::size_t skip) {
   skip = std::min(skip, bytes.size());
-  if (skip > 0) bytes.erase(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(skip));
   SafeArray array;
   array.vt_ = VT_UI1;
-  array.bounds_ = {SafeArrayBound{static_cast<std::uint32_t>(bytes.size()), 0}};
-  array.count_ = bytes.size();
+  array.count_ = bytes.size() - skip;
+  array.bounds_ = {SafeArrayBound{static_cast<std::uint32_t>(array.count_), 0}};
   array.pod_ = std::move(bytes);
+  array.pod_offset_ = skip;
   return array;
 }
 
@@ -131,7 +131,7 @@ HRESULT SafeArray::Offset(std::span<const std::int32_t> indices, std::size_t* ou
 
 Variant SafeArray::At(std::size_t offset) const {
   if (offset >= count_) return Variant();
-  const std::uint8_t* p = pod_.data() + offset * ElementSize(vt_);
+  const std::uint8_t* p = PodData() + offset * ElementSize(vt_);
   switch (vt_) {
     case VT_UI1:
       return Variant(*p);
@@ -187,7 +187,7 @@ HRESULT SafeArray::PutElement(std::span<const std::int32_t> indices, const Varia
   Variant converted;
   hr = value.ChangeType(vt_, &converted);
   if (FAILED(hr)) return hr;
-  std::uint8_t* p = pod_.data() + offset * ElementSize(vt_);
+  std::uint8_t* p = PodData() + offset * ElementSize(vt_);
   switch (vt_) {
     case VT_UI1:
       *p = converted.UI1();

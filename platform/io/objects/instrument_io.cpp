@@ -197,9 +197,9 @@ HRESULT InstrumentIO::WriteMessage(std::string_view text, bool add_line_feed) {
   }
   Status status;
   if (add_line_feed) {
-    std::string message(text);
-    message += '\n';
-    status = session_->Write(message);
+    message_.assign(text);
+    message_ += '\n';
+    status = session_->Write(message_);
   } else {
     status = session_->Write(text);
   }
@@ -208,6 +208,8 @@ HRESULT InstrumentIO::WriteMessage(std::string_view text, bool add_line_feed) {
 }
 
 HRESULT InstrumentIO::Output(const Variant& buffer) {
+  // Text, the common case, is written as it stands, without a copy.
+  if (buffer.vt() == com::VT_BSTR) return WriteMessage(buffer.BstrVal().View(), true);
   Variant value = buffer.Dereferenced();
   if (value.vt() == (com::VT_ARRAY | com::VT_UI1)) {
     auto bytes = value.Array()->Span<const std::uint8_t>();
@@ -226,11 +228,11 @@ HRESULT InstrumentIO::ReadBytes(std::int32_t* count, SafeArray* buffer) {
   if (*count < 0) return com::E_INVALIDARG;
   HRESULT hr = NeedOpen();
   if (FAILED(hr)) return hr;
-  std::vector<std::uint8_t> bytes;
+  ByteVector bytes;
   Status status = session_->ReadBytes(static_cast<std::size_t>(*count), bytes);
   if (!status.ok()) return Fail(status, "read failed");
   *count = static_cast<std::int32_t>(bytes.size());
-  *buffer = SafeArray::FromBytes(bytes);
+  *buffer = SafeArray::AdoptBytes(std::move(bytes));
   return com::S_OK;
 }
 

@@ -76,6 +76,9 @@ class InstrumentIO : public com::Object<IIO, ISerialIO, com::ISupportErrorInfo> 
   SerialSettings serial_{};
   bool serial_pending_ = false;
   bool handshake_active_ = true;
+  // A command and its line feed, kept between writes so that a command
+  // costs no allocation once the buffer has grown to its length.
+  std::string message_;
 };
 
 }  // namespace vex::io

@@ -129,7 +129,7 @@ const com::DispatchTable& ResponseValues::Table() {
 
 HRESULT Response::get_Values(IIOResponseValues** values) {
   if (!values) return com::E_POINTER;
-  *values = com::MakeObject<ResponseValues>(reply_).Detach();
+  *values = com::MakeObject<ResponseValues>(this).Detach();
   return com::S_OK;
 }
 

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <vector>
 
 #include "vex/io/io_interfaces.h"
@@ -13,7 +12,7 @@ namespace vex::io {
 // What was read: the reply's bytes without the termination character, and
 // for a definite-length block, where its data starts.
 struct Reply {
-  std::vector<std::uint8_t> bytes;
+  com::ByteVector bytes;
   bool block = false;
   std::size_t header_size = 0;  // "#<n><length>"; the data follows
   // A block's bytes are handed to the first value read in a block format
@@ -21,9 +20,23 @@ struct Reply {
   bool handed_over = false;
 };
 
+class Response : public com::Object<IIOResponse> {
+ public:
+  explicit Response(Reply reply) : reply_(std::move(reply)) {}
+  HRESULT get_Values(IIOResponseValues** values) override;
+  VEX_COM_IMPLEMENT_DISPATCH(Response, Table())
+
+  Reply& reply() { return reply_; }
+
+ private:
+  static const com::DispatchTable& Table();
+  Reply reply_;
+};
+
+// A view of a response's reply in one format; it keeps the response alive.
 class ResponseValues : public com::Object<IIOResponseValues> {
  public:
-  explicit ResponseValues(std::shared_ptr<Reply> reply) : reply_(std::move(reply)) {}
+  explicit ResponseValues(Response* response) : response_(response), reply_(&response->reply()) {}
 
   HRESULT get_Format(std::int16_t* code) override;
   HRESULT put_Format(std::int16_t code) override;
@@ -39,21 +52,11 @@ class ResponseValues : public com::Object<IIOResponseValues> {
   const std::vector<Variant>& Items();
   HRESULT BlockData(Variant* value, std::size_t skip);
 
-  std::shared_ptr<Reply> reply_;
+  com::ComPtr<Response> response_;
+  Reply* reply_;
   std::int16_t format_ = 0;
   std::vector<Variant> items_;
   std::int16_t items_format_ = -1;
-};
-
-class Response : public com::Object<IIOResponse> {
- public:
-  explicit Response(Reply reply) : reply_(std::make_shared<Reply>(std::move(reply))) {}
-  HRESULT get_Values(IIOResponseValues** values) override;
-  VEX_COM_IMPLEMENT_DISPATCH(Response, Table())
-
- private:
-  static const com::DispatchTable& Table();
-  std::shared_ptr<Reply> reply_;
 };
 
 // Splits a reply at commas; numbers where an item parses as one (format 2),

@@ -63,8 +63,7 @@ Status MessageReader::Need(std::size_t n, Deadline deadline) {
   return {};
 }
 
-Status MessageReader::ReadToTerminator(std::vector<std::uint8_t>& out, std::size_t prefix,
-                                       Deadline deadline) {
+Status MessageReader::ReadToTerminator(ByteVector& out, std::size_t prefix, Deadline deadline) {
   out.resize(prefix);
   const bool stream_without_term = term_char_ == kNoTermChar && !transport_.delivers_end();
   for (;;) {
@@ -104,12 +103,12 @@ Status MessageReader::ReadToTerminator(std::vector<std::uint8_t>& out, std::size
   }
 }
 
-Status MessageReader::ReadMessage(std::vector<std::uint8_t>& out, Deadline deadline) {
+Status MessageReader::ReadMessage(ByteVector& out, Deadline deadline) {
   return ReadToTerminator(out, 0, deadline);
 }
 
 Status MessageReader::ReadMessage(std::string& out, Deadline deadline) {
-  std::vector<std::uint8_t> bytes;
+  ByteVector bytes;
   Status st = ReadToTerminator(bytes, 0, deadline);
   out.assign(bytes.begin(), bytes.end());
   return st;
@@ -189,8 +188,8 @@ Result<std::uint8_t> MessageReader::PeekReplyStart(Deadline deadline) {
   }
 }
 
-Status MessageReader::ReadBlock(std::vector<std::uint8_t>& out, Deadline deadline,
-                                BlockHeader header, BlockInfo* info) {
+Status MessageReader::ReadBlock(ByteVector& out, Deadline deadline, BlockHeader header,
+                                BlockInfo* info) {
   out.clear();
   const std::string from = " from " + transport_.description();
   // Skip line ends left over from an earlier reply.
@@ -268,7 +267,7 @@ Status MessageReader::ReadBlock(std::vector<std::uint8_t>& out, Deadline deadlin
   return {};
 }
 
-Status MessageReader::ReadBytes(std::size_t n, std::vector<std::uint8_t>& out, Deadline deadline) {
+Status MessageReader::ReadBytes(std::size_t n, ByteVector& out, Deadline deadline) {
   if (n > max_size_)
     return Status(Errc::kTooLarge, "read of " + std::to_string(n) + " bytes exceeds the limit of " +
                                        std::to_string(max_size_));

@@ -36,7 +36,7 @@ void Session::LogRead(std::span<const std::uint8_t> data) {
   if (log_) log_->Record(address_, TrafficLog::Direction::kRead, data);
 }
 
-Status Session::ReadMessage(std::vector<std::uint8_t>& out) {
+Status Session::ReadMessage(ByteVector& out) {
   Status st = reader_.ReadMessage(out, NextDeadline());
   if (!out.empty() || st.ok()) LogRead(out);
   return st;
@@ -48,7 +48,7 @@ Status Session::ReadMessage(std::string& out) {
   return st;
 }
 
-Status Session::ReadBlock(std::vector<std::uint8_t>& out, MessageReader::BlockHeader header,
+Status Session::ReadBlock(ByteVector& out, MessageReader::BlockHeader header,
                           MessageReader::BlockInfo* info) {
   Deadline deadline = NextDeadline();
   Status st = reader_.ReadBlock(out, deadline, header, info);
@@ -57,8 +57,7 @@ Status Session::ReadBlock(std::vector<std::uint8_t>& out, MessageReader::BlockHe
   return st;
 }
 
-Status Session::ReadReply(std::vector<std::uint8_t>& out, bool* is_block,
-                          MessageReader::BlockInfo* info) {
+Status Session::ReadReply(ByteVector& out, bool* is_block, MessageReader::BlockInfo* info) {
   Deadline deadline = NextDeadline();
   *is_block = false;
   auto first = reader_.PeekReplyStart(deadline);
@@ -75,7 +74,7 @@ Status Session::ReadReply(std::vector<std::uint8_t>& out, bool* is_block,
   return st;
 }
 
-Status Session::ReadBytes(std::size_t n, std::vector<std::uint8_t>& out) {
+Status Session::ReadBytes(std::size_t n, ByteVector& out) {
   Status st = reader_.ReadBytes(n, out, NextDeadline());
   if (!out.empty() || st.ok()) LogRead(out);
   return st;

@@ -47,7 +47,8 @@ TEST(SafeArray, TwoDimensionsWithLowerBoundsStoreColumnsContiguously) {
   // 3 rows numbered 0..2, 2 columns numbered 1..2.
   ASSERT_EQ(SafeArray::Create(VT_VARIANT, {{3, 0}, {2, 1}}, &table), S_OK);
   for (int row = 0; row < 3; ++row) {
-    for (int col = 1; col <= 2; ++col) ASSERT_EQ(table.PutElement({row, col}, Variant(row * 10 + col)), S_OK);
+    for (int col = 1; col <= 2; ++col)
+      ASSERT_EQ(table.PutElement({row, col}, Variant(row * 10 + col)), S_OK);
   }
   std::size_t offset = 0;
   ASSERT_EQ(table.Offset(std::vector<std::int32_t>{2, 2}, &offset), S_OK);
@@ -88,6 +89,32 @@ TEST(SafeArray, CopiesAreDeepAndMovesAreNot) {
   ASSERT_EQ(strings_copy.PutElement({0}, Variant("b")), S_OK);
   EXPECT_EQ(strings.Span<Bstr>()[0], "a");
   EXPECT_TRUE(strings.Span<Bstr>()[1].IsNull());
+}
+
+TEST(SafeArray, AdoptedBlockBytesStartAfterTheirHeaderWithoutACopy) {
+  ByteVector block{'#', '1', '3', 'a', 'b', 'c'};
+  const std::uint8_t* storage = block.data();
+  SafeArray a = SafeArray::AdoptBytes(std::move(block), 3);
+  ASSERT_EQ(a.ElementCount(), 3u);
+  EXPECT_EQ(a.Span<std::uint8_t>().data(), storage + 3) << "the data stays where it was read";
+  std::int32_t ub = -1;
+  ASSERT_EQ(a.GetUBound(1, &ub), S_OK);
+  EXPECT_EQ(ub, 2);
+  Variant v;
+  ASSERT_EQ(a.GetElement({0}, &v), S_OK);
+  EXPECT_EQ(v.UI1(), 'a');
+  ASSERT_EQ(a.PutElement({2}, Variant(std::uint8_t{'z'})), S_OK);
+  SafeArray copy = a;
+  ASSERT_EQ(copy.GetElement({2}, &v), S_OK);
+  EXPECT_EQ(v.UI1(), 'z');
+  EXPECT_EQ(std::string(copy.Span<std::uint8_t>().begin(), copy.Span<std::uint8_t>().end()), "abz");
+  EXPECT_EQ(SafeArray::AdoptBytes(ByteVector{'#', '0'}, 5).ElementCount(), 0u)
+      << "a skip past the end leaves an empty array";
+
+  // Arrays the runtime creates still start out zero, whatever the allocator.
+  SafeArray doubles;
+  ASSERT_EQ(SafeArray::Create(VT_R8, {{1024, 0}}, &doubles), S_OK);
+  for (double d : doubles.Span<double>()) ASSERT_EQ(d, 0.0);
 }
 
 }  // namespace

@@ -13,7 +13,7 @@ namespace {
 using std::chrono::milliseconds;
 using testing::ScriptedTransport;
 
-std::string Text(const std::vector<std::uint8_t>& v) {
+std::string Text(const ByteVector& v) {
   return std::string(v.begin(), v.end());
 }
 
@@ -50,7 +50,7 @@ TEST(MessageReaderTest, MessagesAndBlocksSurviveOddChunking) {
 
     // A definite block is read by its length: line feeds and XON/XOFF bytes
     // inside the data do not end it, the trailing line feed is swallowed.
-    std::vector<std::uint8_t> out;
+    ByteVector out;
     MessageReader::BlockInfo info;
     ASSERT_TRUE(r.ReadBlock(out, Soon(), MessageReader::BlockHeader::kStrip, &info).ok());
     EXPECT_EQ(Text(out), block_data);
@@ -89,7 +89,7 @@ TEST(MessageReaderTest, MalformedBlockHeaders) {
     t.Data(c.reply);
     MessageReader r(t);
     r.set_max_size(1000);
-    std::vector<std::uint8_t> out;
+    ByteVector out;
     Status st = r.ReadBlock(out, Soon());
     EXPECT_EQ(st.code(), c.code) << st.ToString();
     EXPECT_NE(st.message().find(c.text), std::string::npos) << st.message();
@@ -100,7 +100,7 @@ TEST(MessageReaderTest, MalformedBlockHeaders) {
   ScriptedTransport t;
   t.Data("#9300000000");
   MessageReader r(t);
-  std::vector<std::uint8_t> out;
+  ByteVector out;
   auto start = Clock::now();
   Status st = r.ReadBlock(out, Soon(2000));
   EXPECT_EQ(st.code(), Errc::kTooLarge);
@@ -115,7 +115,7 @@ TEST(MessageReaderTest, ShortBlockFailsAtTheOneDeadline) {
     ScriptedTransport t;
     t.Data("#210hello");
     MessageReader r(t);
-    std::vector<std::uint8_t> out;
+    ByteVector out;
     auto start = Clock::now();
     Status st = r.ReadBlock(out, Soon(200));
     auto took = Clock::now() - start;
@@ -130,7 +130,7 @@ TEST(MessageReaderTest, ShortBlockFailsAtTheOneDeadline) {
     ScriptedTransport t(true);
     t.Data("#210hel", true);
     MessageReader r(t);
-    std::vector<std::uint8_t> out;
+    ByteVector out;
     Status st = r.ReadBlock(out, Soon(2000));
     EXPECT_EQ(st.code(), Errc::kTruncated);
     EXPECT_NE(st.message().find("received 3 of 10 bytes"), std::string::npos) << st.message();
@@ -140,7 +140,7 @@ TEST(MessageReaderTest, ShortBlockFailsAtTheOneDeadline) {
     ScriptedTransport t;
     t.Data("#210hel").Hangup();
     MessageReader r(t);
-    std::vector<std::uint8_t> out;
+    ByteVector out;
     Status st = r.ReadBlock(out, Soon());
     EXPECT_EQ(st.code(), Errc::kClosed);
     EXPECT_NE(st.message().find("received 3 of 10 bytes"), std::string::npos) << st.message();
@@ -171,7 +171,7 @@ TEST(MessageReaderTest, LargeBlockGoesStraightIntoTheDestination) {
   t.Data("#" + std::to_string(len.size()) + len + data + "\n");
   t.set_max_chunk(1u << 20);
   MessageReader r(t);
-  std::vector<std::uint8_t> out;
+  ByteVector out;
   Status st = r.ReadBlock(out, Soon(5000));
   ASSERT_TRUE(st.ok()) << st.ToString();
   ASSERT_EQ(out.size(), kSize);
@@ -233,7 +233,7 @@ TEST(MessageReaderTest, RawBytesAndTrailerHandling) {
   t.Data("ABCDEFGH");
   t.set_max_chunk(3);
   MessageReader r(t, 64);
-  std::vector<std::uint8_t> out;
+  ByteVector out;
   ASSERT_TRUE(r.ReadBytes(5, out, Soon()).ok());
   EXPECT_EQ(Text(out), "ABCDE");
   Status st = r.ReadBytes(5, out, Soon(100));

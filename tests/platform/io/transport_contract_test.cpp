@@ -97,7 +97,7 @@ TYPED_TEST(TransportContractTest, MillionByteBlockHoldsEveryByteValue) {
   });
   this->session_->set_timeout(milliseconds(10000));
   ASSERT_TRUE(this->session_->Write(":WAV:DATA?\n").ok());
-  std::vector<std::uint8_t> block;
+  ByteVector block;
   Status st = this->session_->ReadBlock(block);
   ASSERT_TRUE(st.ok()) << st.ToString();
   ASSERT_EQ(block.size(), data.size());
@@ -124,7 +124,7 @@ TYPED_TEST(TransportContractTest, SilentPeerTimesOutOnTime) {
     EXPECT_GE(took, timeout);
     EXPECT_LE(took, timeout + slack)
         << std::chrono::duration_cast<milliseconds>(took).count() << " ms";
-    std::vector<std::uint8_t> block;
+    ByteVector block;
     start = Clock::now();
     st = this->session_->ReadBlock(block);
     took = Clock::now() - start;
@@ -144,7 +144,7 @@ TYPED_TEST(TransportContractTest, PeerClosingMidBlockFailsClearly) {
     this->peer_.ClosePeer();
   });
   this->session_->set_timeout(milliseconds(3000));
-  std::vector<std::uint8_t> block;
+  ByteVector block;
   auto start = Clock::now();
   Status st = this->session_->ReadBlock(block);
   EXPECT_EQ(st.code(), Errc::kClosed) << st.ToString();
@@ -174,7 +174,7 @@ TYPED_TEST(TransportContractTest, SignalsDuringASlowAnswerDoNotFailTheRead) {
   setitimer(ITIMER_REAL, &every, nullptr);
   this->session_->set_timeout(milliseconds(3000));
   Status w = this->session_->Write("*IDN?\n");
-  std::vector<std::uint8_t> block;
+  ByteVector block;
   Status st = this->session_->ReadBlock(block);
   std::string reply;
   Status st2 = this->session_->ReadMessage(reply);
@@ -248,7 +248,7 @@ TYPED_TEST(TransportContractTest, TrafficLogRecordsEachMessage) {
   };
   Session s(std::make_unique<Borrowed>(this->session_->transport()), this->peer_.address(), &log);
   ASSERT_TRUE(s.Write(":DISP:DATA?\n").ok());
-  std::vector<std::uint8_t> block;
+  ByteVector block;
   ASSERT_TRUE(s.ReadBlock(block, MessageReader::BlockHeader::kKeep).ok());
   peer.Join();
 

@@ -29,11 +29,13 @@ class Bstr {
   // Null or empty.
   bool IsEmpty() const { return Length() == 0; }
   // Length in bytes of the UTF-8 text.
-  std::size_t Length() const;
-  std::string_view View() const;
+  std::size_t Length() const { return data_ ? data_->length : 0; }
+  std::string_view View() const {
+    return data_ ? std::string_view(data_->text, data_->length) : std::string_view();
+  }
   std::string Str() const { return std::string(View()); }
   // Zero-terminated text; "" for a null string.
-  const char* CStr() const;
+  const char* CStr() const { return data_ ? data_->text : ""; }
 
   friend bool operator==(const Bstr& a, const Bstr& b) {
     return a.IsNull() == b.IsNull() && a.View() == b.View();
@@ -45,7 +47,13 @@ class Bstr {
   }
 
  private:
-  struct Data;
+  // One block: the length, then the text and a terminating zero. The
+  // accessors are inline: every command and reply passes through them.
+  struct Data {
+    std::uint32_t length;
+    char text[1];
+  };
+  static Data* Allocate(std::string_view text);
   Data* data_ = nullptr;
 };
 

@@ -14,6 +14,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "vex/com/byte_vector.h"
 #include "vex/com/variant.h"
 
 namespace vex::com {
@@ -46,8 +47,8 @@ class SafeArray {
   // One dimension with lower bound 0 filled from bytes (the form block data travels in).
   static SafeArray FromBytes(std::span<const std::uint8_t> bytes);
   // The same, taking the bytes over without copying them; the first `skip`
-  // bytes are dropped.
-  static SafeArray AdoptBytes(std::vector<std::uint8_t>&& bytes, std::size_t skip = 0);
+  // bytes (a block's header) are not part of the array, and are not moved.
+  static SafeArray AdoptBytes(ByteVector&& bytes, std::size_t skip = 0);
 
   VARTYPE ElementType() const { return vt_; }
   std::uint32_t Dims() const { return static_cast<std::uint32_t>(bounds_.size()); }
@@ -94,7 +95,11 @@ class SafeArray {
   VARTYPE vt_ = VT_EMPTY;
   std::vector<SafeArrayBound> bounds_;
   std::size_t count_ = 0;
-  std::vector<std::uint8_t> pod_;  // UI1, I2, I4, R4, R8, BOOL
+  std::uint8_t* PodData() { return pod_.data() + pod_offset_; }
+  const std::uint8_t* PodData() const { return pod_.data() + pod_offset_; }
+
+  ByteVector pod_;                 // UI1, I2, I4, R4, R8, BOOL
+  std::size_t pod_offset_ = 0;     // where the elements start in pod_
   std::vector<Bstr> strings_;      // BSTR
   std::vector<Variant> variants_;  // VARIANT, DISPATCH, UNKNOWN
 };
@@ -106,7 +111,7 @@ std::span<T> SafeArray::Span() {
     return vt_ == VT_BSTR ? std::span<T>(strings_) : std::span<T>();
   } else if constexpr (std::is_same_v<U, Variant>) {
     return vt_ == VT_VARIANT || vt_ == VT_DISPATCH || vt_ == VT_UNKNOWN ? std::span<T>(variants_)
-                                                                         : std::span<T>();
+                                                                        : std::span<T>();
   } else {
     bool fits = (std::is_same_v<U, std::uint8_t> && vt_ == VT_UI1) ||
                 (std::is_same_v<U, std::int16_t> && (vt_ == VT_I2 || vt_ == VT_BOOL)) ||
@@ -114,7 +119,7 @@ std::span<T> SafeArray::Span() {
                 (std::is_same_v<U, float> && vt_ == VT_R4) ||
                 (std::is_same_v<U, double> && vt_ == VT_R8);
     if (!fits) return {};
-    return std::span<T>(reinterpret_cast<T*>(pod_.data()), count_);
+    return std::span<T>(reinterpret_cast<T*>(PodData()), count_);
   }
 }
 

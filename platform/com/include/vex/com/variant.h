@@ -99,7 +99,10 @@ class Variant {
   Variant(Variant&& other) noexcept;
   Variant& operator=(const Variant& other);
   Variant& operator=(Variant&& other) noexcept;
-  ~Variant() { Clear(); }
+  // Only strings, objects and arrays own something; the rest go cheaply.
+  ~Variant() {
+    if (vt_ != VT_EMPTY) Clear();
+  }
 
   static Variant Null();
   static Variant Error(HRESULT code);

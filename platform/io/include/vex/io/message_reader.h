@@ -22,9 +22,14 @@
 #include <string>
 #include <vector>
 
+#include "vex/com/byte_vector.h"
 #include "vex/io/transport.h"
 
 namespace vex::io {
+
+// Reply bytes: a byte vector that a read of a known length fills without
+// zeroing it first.
+using ByteVector = com::ByteVector;
 
 class MessageReader {
  public:
@@ -54,15 +59,15 @@ class MessageReader {
   void set_trailer_grace(std::chrono::milliseconds grace) { trailer_grace_ = grace; }
 
   // One message, replacing `out`. On a failure `out` holds what was read.
-  Status ReadMessage(std::vector<std::uint8_t>& out, Deadline deadline);
+  Status ReadMessage(ByteVector& out, Deadline deadline);
   Status ReadMessage(std::string& out, Deadline deadline);
 
   // One block, replacing `out` with its data (and its header with kKeep).
   // Leading white space (left-over line ends) is skipped. A malformed header
   // leaves the reply unread, so that the caller can read it as a message or
   // drop it with Discard.
-  Status ReadBlock(std::vector<std::uint8_t>& out, Deadline deadline,
-                   BlockHeader header = BlockHeader::kStrip, BlockInfo* info = nullptr);
+  Status ReadBlock(ByteVector& out, Deadline deadline, BlockHeader header = BlockHeader::kStrip,
+                   BlockInfo* info = nullptr);
 
   // Waits for the first byte of the next reply, skipping line ends left
   // over from an earlier one, and returns it without consuming it: "#"
@@ -71,7 +76,7 @@ class MessageReader {
 
   // Exactly n bytes into `out`; fewer only when a message transport ends the
   // message first (END) or on failure (then `out` holds what was read).
-  Status ReadBytes(std::size_t n, std::vector<std::uint8_t>& out, Deadline deadline);
+  Status ReadBytes(std::size_t n, ByteVector& out, Deadline deadline);
 
   // Drops read-ahead data and the transport's pending input.
   Status Discard();
@@ -90,7 +95,7 @@ class MessageReader {
   // Makes at least n bytes available in the buffer; kTruncated when the
   // message ends (END) first.
   Status Need(std::size_t n, Deadline deadline);
-  Status ReadToTerminator(std::vector<std::uint8_t>& out, std::size_t prefix, Deadline deadline);
+  Status ReadToTerminator(ByteVector& out, std::size_t prefix, Deadline deadline);
   Status ReadExact(std::uint8_t* dest, std::size_t n, Deadline deadline, std::size_t* got,
                    bool* ended);
   void SwallowTrailer(Deadline deadline);

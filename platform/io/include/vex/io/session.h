@@ -40,16 +40,16 @@ class Session {
   Status Write(std::span<const std::uint8_t> data);
   Status Write(std::string_view text);
 
-  Status ReadMessage(std::vector<std::uint8_t>& out);
+  Status ReadMessage(ByteVector& out);
   Status ReadMessage(std::string& out);
-  Status ReadBlock(std::vector<std::uint8_t>& out,
+  Status ReadBlock(ByteVector& out,
                    MessageReader::BlockHeader header = MessageReader::BlockHeader::kStrip,
                    MessageReader::BlockInfo* info = nullptr);
-  Status ReadBytes(std::size_t n, std::vector<std::uint8_t>& out);
+  Status ReadBytes(std::size_t n, ByteVector& out);
   // One reply, whichever it is: a definite-length block ("#" and a digit,
   // read by its length, header kept; *is_block set) or a message to the
   // termination character. One deadline for the whole reply.
-  Status ReadReply(std::vector<std::uint8_t>& out, bool* is_block, MessageReader::BlockInfo* info);
+  Status ReadReply(ByteVector& out, bool* is_block, MessageReader::BlockInfo* info);
   // Drops unread input (before a new command after an error).
   Status Discard() { return reader_.Discard(); }
 
