@@ -9,8 +9,7 @@
 #include <cstdlib>
 #include <thread>
 
-#include "PortMapper.h"
-#include "VexsimProcess.h"
+#include "simulator_environment.h"
 #include "vex/io/io_interfaces.h"
 
 namespace vex::io {
@@ -19,37 +18,9 @@ namespace {
 using namespace vex::com;
 using Clock = std::chrono::steady_clock;
 
-sim::test::Vexsim* g_sim = nullptr;
-sim::test::PortMapper* g_mapper = nullptr;
-
-// Starts the simulator and points COM3 at its pty before anything in this
-// process reads the port map.
-class SimulatorEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    // VXI-11 clients find the server through the port mapper.
-    g_mapper = new sim::test::PortMapper();
-    ASSERT_TRUE(g_mapper->available()) << "no port mapper (rpcbind) could be reached or started";
-    g_sim =
-        new sim::test::Vexsim({"--model", "VDS3004A", "--tcp", "127.0.0.1:0", "--pty", "--vxi11"});
-    ASSERT_GT(g_sim->port(), 0);
-    std::string pty = g_sim->Endpoint("pty");
-    ASSERT_FALSE(pty.empty());
-    setenv("VEX_COM_PORTS", ("COM3=" + pty).c_str(), 1);
-    // Board 0 is the simulated bus, board 1 a LAN/GPIB gateway over VXI-11.
-    setenv("VEX_GPIB_BOARDS", "0=sim,1=127.0.0.1", 1);
-    ASSERT_EQ(RegisterServer(VEXIOUTILS_PATH), S_OK);
-#ifdef VEXSIMBUS_PATH
-    ASSERT_EQ(RegisterServer(VEXSIMBUS_PATH), S_OK);
-#endif
-  }
-  void TearDown() override {
-    delete g_sim;
-    g_sim = nullptr;
-    delete g_mapper;
-  }
-};
-const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new SimulatorEnvironment);
+using test::AddressOf;
+const auto* const kEnvironment =
+    ::testing::AddGlobalTestEnvironment(new test::SimulatorEnvironment);
 
 ComPtr<IIOManager> Manager() {
   ComPtr<IIOManager> manager;
@@ -70,23 +41,6 @@ HRESULT Query(IIO* io, const char* text, ComPtr<IIOResponse>* response) {
   HRESULT hr = io->Output(Variant(text));
   if (FAILED(hr)) return hr;
   return io->Read(response->ReleaseAndGetAddressOf());
-}
-
-// Transports by name; the addresses are known once the simulator runs.
-std::vector<std::string> Transports() {
-  std::vector<std::string> list{"Tcp", "Pty", "Vxi11", "GpibGateway"};
-#ifdef VEXSIMBUS_PATH
-  list.push_back("Gpib");
-#endif
-  return list;
-}
-
-std::string AddressOf(const std::string& transport) {
-  if (transport == "Tcp") return "TCPIP0::127.0.0.1::" + std::to_string(g_sim->port()) + "::SOCKET";
-  if (transport == "Pty") return "COM3::Baud=115200,Handshake=DTR_DSR";
-  if (transport == "Vxi11") return "TCPIP0::127.0.0.1::INSTR";
-  if (transport == "GpibGateway") return "GPIB1::7::INSTR";
-  return "GPIB0::7::INSTR";
 }
 
 class Contract : public ::testing::TestWithParam<std::string> {
@@ -215,7 +169,7 @@ TEST_P(Contract, CorruptAndTruncatedBlocksFailClearly) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Transports, Contract, ::testing::ValuesIn(Transports()),
+INSTANTIATE_TEST_SUITE_P(Transports, Contract, ::testing::ValuesIn(test::Transports(true)),
                          [](const auto& info) { return info.param; });
 
 TEST(IOManager, FindsPortsAndInstrumentsAndRefusesUnknownAddresses) {

@@ -12,8 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "PortMapper.h"
-#include "VexsimProcess.h"
+#include "simulator_environment.h"
 #include "vex/io/io_interfaces.h"
 
 namespace vex::io {
@@ -29,53 +28,12 @@ constexpr long kSlackMs = 250;  // the sanitizer slows every call
 constexpr long kSlackMs = 0;
 #endif
 
-sim::test::Vexsim* g_sim = nullptr;
-sim::test::PortMapper* g_mapper = nullptr;
-
-// Starts the simulator and points COM3 at its pty before anything in this
-// process reads the port map.
-class SimulatorEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    // Writing to a VXI-11 link the instrument has closed must fail with a
-    // status: the component keeps SIGPIPE from ending this process, whose
-    // signal handling stays the default.
-    g_mapper = new sim::test::PortMapper();
-    ASSERT_TRUE(g_mapper->available()) << "no port mapper (rpcbind) could be reached or started";
-    g_sim =
-        new sim::test::Vexsim({"--model", "VDS3004A", "--tcp", "127.0.0.1:0", "--pty", "--vxi11"});
-    ASSERT_GT(g_sim->port(), 0);
-    std::string pty = g_sim->Endpoint("pty");
-    ASSERT_FALSE(pty.empty());
-    setenv("VEX_COM_PORTS", ("COM3=" + pty).c_str(), 1);
-    setenv("VEX_GPIB_BOARDS", "0=sim,1=127.0.0.1", 1);
-    ASSERT_EQ(RegisterServer(VEXIOUTILS_PATH), S_OK);
-#ifdef VEXSIMBUS_PATH
-    ASSERT_EQ(RegisterServer(VEXSIMBUS_PATH), S_OK);
-#endif
-  }
-  void TearDown() override {
-    delete g_sim;
-    g_sim = nullptr;
-    delete g_mapper;
-  }
-};
-const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new SimulatorEnvironment);
-
-std::vector<std::string> Transports() {
-  std::vector<std::string> list{"Tcp", "Pty", "Vxi11"};
-#ifdef VEXSIMBUS_PATH
-  list.push_back("Gpib");
-#endif
-  return list;
-}
-
-std::string AddressOf(const std::string& transport) {
-  if (transport == "Tcp") return "TCPIP0::127.0.0.1::" + std::to_string(g_sim->port()) + "::SOCKET";
-  if (transport == "Pty") return "COM3::Baud=115200,Handshake=DTR_DSR";
-  if (transport == "Vxi11") return "TCPIP0::127.0.0.1::INSTR";
-  return "GPIB0::7::INSTR";
-}
+using test::AddressOf;
+// Writing to a VXI-11 link the instrument has closed must fail with a
+// status: the component keeps SIGPIPE from ending this process, whose signal
+// handling stays the default.
+const auto* const kEnvironment =
+    ::testing::AddGlobalTestEnvironment(new test::SimulatorEnvironment);
 
 long MillisecondsSince(Clock::time_point start) {
   return static_cast<long>(
@@ -249,7 +207,7 @@ TEST_P(Faults, ADeviceErrorShowsInTheEventStatus) {
   ExpectLinkWorks();
 }
 
-INSTANTIATE_TEST_SUITE_P(Transports, Faults, ::testing::ValuesIn(Transports()),
+INSTANTIATE_TEST_SUITE_P(Transports, Faults, ::testing::ValuesIn(test::Transports(false)),
                          [](const auto& info) { return info.param; });
 
 }  // namespace
