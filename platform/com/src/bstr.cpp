@@ -4,9 +4,11 @@
 #include <cstring>
 #include <new>
 
+#include "vex/com/hot_path.h"
+
 namespace vex::com {
 
-Bstr::Data* Bstr::Allocate(std::string_view text) {
+VEX_HOT Bstr::Data* Bstr::Allocate(std::string_view text) {
   void* block = std::malloc(sizeof(Data) + text.size());
   if (!block) throw std::bad_alloc();
   auto* data = static_cast<Data*>(block);
@@ -16,26 +18,13 @@ Bstr::Data* Bstr::Allocate(std::string_view text) {
   return data;
 }
 
-Bstr::Bstr(std::string_view text) : data_(Allocate(text)) {}
+VEX_HOT Bstr::Bstr(std::string_view text) : data_(Allocate(text)) {}
 
 Bstr::Bstr(const Bstr& other) : data_(other.data_ ? Allocate(other.View()) : nullptr) {}
 
 Bstr& Bstr::operator=(const Bstr& other) {
   if (this != &other) *this = Bstr(other);
   return *this;
-}
-
-Bstr& Bstr::operator=(Bstr&& other) noexcept {
-  if (this != &other) {
-    std::free(data_);
-    data_ = other.data_;
-    other.data_ = nullptr;
-  }
-  return *this;
-}
-
-Bstr::~Bstr() {
-  std::free(data_);
 }
 
 }  // namespace vex::com

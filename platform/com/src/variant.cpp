@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "vex/com/dispatch.h"
+#include "vex/com/hot_path.h"
 #include "vex/com/numeric_text.h"
 #include "vex/com/safearray.h"
 
@@ -193,7 +194,7 @@ Variant::Variant(const Variant& other) : vt_(VT_EMPTY) {
   *this = other;
 }
 
-Variant::Variant(Variant&& other) noexcept : vt_(other.vt_) {
+VEX_HOT Variant::Variant(Variant&& other) noexcept : vt_(other.vt_) {
   if (vt_ == VT_BSTR) {
     new (&u_.bstr) Bstr(std::move(other.u_.bstr));
     other.u_.bstr.~Bstr();
@@ -221,7 +222,7 @@ Variant& Variant::operator=(const Variant& other) {
   return *this;
 }
 
-Variant& Variant::operator=(Variant&& other) noexcept {
+VEX_HOT Variant& Variant::operator=(Variant&& other) noexcept {
   if (this == &other) return *this;
   Clear();
   vt_ = other.vt_;
@@ -236,7 +237,7 @@ Variant& Variant::operator=(Variant&& other) noexcept {
   return *this;
 }
 
-void Variant::Clear() {
+VEX_HOT void Variant::Clear() {
   VARTYPE vt = vt_;
   vt_ = VT_EMPTY;
   if (vt == VT_BSTR) {

@@ -4,6 +4,7 @@
 
 #include "command.h"
 #include "response.h"
+#include "vex/com/hot_path.h"
 #include "vex/io/serial_transport.h"
 #include "vex/io/transport_factory.h"
 
@@ -63,7 +64,7 @@ HRESULT InstrumentIO::Fail(const Status& status, std::string_view what) {
       StatusCode(status), address + ": " + std::string(what) + ": " + status.message(), kSource);
 }
 
-HRESULT InstrumentIO::NeedOpen() {
+VEX_HOT HRESULT InstrumentIO::NeedOpen() {
   if (session_ && session_->is_open()) return com::S_OK;
   return Fail(Status(Errc::kNotOpen, "the I/O object is not open"), "no connection");
 }
@@ -131,7 +132,7 @@ HRESULT InstrumentIO::get_Address(Bstr* address) {
   return com::S_OK;
 }
 
-HRESULT InstrumentIO::ReadReply(Reply* reply) {
+VEX_HOT HRESULT InstrumentIO::ReadReply(Reply* reply) {
   HRESULT hr = NeedOpen();
   if (FAILED(hr)) return hr;
   MessageReader::BlockInfo info;
@@ -143,7 +144,7 @@ HRESULT InstrumentIO::ReadReply(Reply* reply) {
   return com::S_OK;
 }
 
-HRESULT InstrumentIO::Read(IIOResponse** response) {
+VEX_HOT HRESULT InstrumentIO::Read(IIOResponse** response) {
   if (!response) return com::E_POINTER;
   *response = nullptr;
   Reply reply;
@@ -188,7 +189,7 @@ HRESULT InstrumentIO::get_IOType(Bstr* type) {
   return com::S_OK;
 }
 
-HRESULT InstrumentIO::WriteMessage(std::string_view text, bool add_line_feed) {
+VEX_HOT HRESULT InstrumentIO::WriteMessage(std::string_view text, bool add_line_feed) {
   HRESULT hr = NeedOpen();
   if (FAILED(hr)) return hr;
   if (serial_pending_) {
@@ -207,7 +208,7 @@ HRESULT InstrumentIO::WriteMessage(std::string_view text, bool add_line_feed) {
   return com::S_OK;
 }
 
-HRESULT InstrumentIO::Output(const Variant& buffer) {
+VEX_HOT HRESULT InstrumentIO::Output(const Variant& buffer) {
   // Text, the common case, is written as it stands, without a copy.
   if (buffer.vt() == com::VT_BSTR) return WriteMessage(buffer.BstrVal().View(), true);
   Variant value = buffer.Dereferenced();

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <string_view>
 
+#include "vex/com/hot_path.h"
+
 namespace vex::io {
 namespace {
 constexpr const char* kSource = "VexIOUtils.Response";
@@ -61,7 +63,7 @@ HRESULT ResponseValues::BlockData(Variant* value, std::size_t skip) {
   return com::S_OK;
 }
 
-HRESULT ResponseValues::get_Value(Variant* value) {
+VEX_HOT HRESULT ResponseValues::get_Value(Variant* value) {
   if (!value) return com::E_POINTER;
   switch (format_) {
     case kFormatBlockWithHeader:
@@ -127,7 +129,7 @@ const com::DispatchTable& ResponseValues::Table() {
   return table;
 }
 
-HRESULT Response::get_Values(IIOResponseValues** values) {
+VEX_HOT HRESULT Response::get_Values(IIOResponseValues** values) {
   if (!values) return com::E_POINTER;
   *values = com::MakeObject<ResponseValues>(this).Detach();
   return com::S_OK;

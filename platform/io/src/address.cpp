@@ -204,8 +204,7 @@ class Parser {
       h = h.substr(1, h.size() - 2);
       // An IPv6 literal always has a colon; without one the text is no
       // address at all (and would not read back once written unbracketed).
-      if (h.find(':') == std::string_view::npos ||
-          !std::all_of(h.begin(), h.end(), [](char c) {
+      if (h.find(':') == std::string_view::npos || !std::all_of(h.begin(), h.end(), [](char c) {
             return std::isxdigit(static_cast<unsigned char>(c)) || c == ':' || c == '.' || c == '%';
           }))
         return Fail("bad IPv6 host \"" + std::string(h) + "\"");

@@ -6,6 +6,8 @@
 
 #include <cerrno>
 
+#include "vex/com/hot_path.h"
+
 namespace vex::io::detail {
 
 Status WaitFd(int fd, short events, Deadline deadline, const std::string& what, short* revents) {
@@ -27,9 +29,8 @@ Status WaitFd(int fd, short events, Deadline deadline, const std::string& what, 
   }
 }
 
-Status WriteAll(int fd, FdKind kind, std::span<const std::uint8_t> data, Deadline deadline,
-                const std::string& what) {
-  std::size_t done = 0;
+VEX_HOT Status WriteAll(int fd, FdKind kind, std::span<const std::uint8_t> data, Deadline deadline,
+                        const std::string& what, std::size_t done) {
   while (done < data.size()) {
     ssize_t n = kind == FdKind::kSocket ? ::send(fd, data.data() + done, data.size() - done,
                                                  MSG_NOSIGNAL | MSG_DONTWAIT)

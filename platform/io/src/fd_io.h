@@ -17,9 +17,10 @@ enum class FdKind { kSocket, kTty };
 // kTimeout once the deadline passed; *revents gets what poll reported.
 Status WaitFd(int fd, short events, Deadline deadline, const std::string& what, short* revents);
 
-// Writes all bytes, looping over partial writes, EAGAIN and EINTR.
+// Writes all bytes, looping over partial writes, EAGAIN and EINTR; the first
+// `done` bytes went out already (failures count them).
 Status WriteAll(int fd, FdKind kind, std::span<const std::uint8_t> data, Deadline deadline,
-                const std::string& what);
+                const std::string& what, std::size_t done = 0);
 
 // One read of what is available, after waiting for input until the deadline.
 Result<ReadResult> ReadSome(int fd, FdKind kind, std::span<std::uint8_t> buffer, Deadline deadline,

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "vex/com/hot_path.h"
+
 namespace vex::io {
 namespace {
 
@@ -31,7 +33,7 @@ std::string Of(std::size_t got, std::size_t want) {
 MessageReader::MessageReader(Transport& transport, std::size_t buffer_size)
     : transport_(transport), buf_(std::max<std::size_t>(buffer_size, 64)) {}
 
-Status MessageReader::Fill(Deadline deadline) {
+VEX_HOT Status MessageReader::Fill(Deadline deadline) {
   if (begin_ == end_) begin_ = end_ = 0;
   if (end_ == buf_.size()) {
     // Keep the unread part and make room behind it.
@@ -52,7 +54,7 @@ Status MessageReader::Fill(Deadline deadline) {
   }
 }
 
-Status MessageReader::Need(std::size_t n, Deadline deadline) {
+VEX_HOT Status MessageReader::Need(std::size_t n, Deadline deadline) {
   while (buffered() < n) {
     if (end_pending_)
       return Status(Errc::kTruncated,
@@ -63,7 +65,8 @@ Status MessageReader::Need(std::size_t n, Deadline deadline) {
   return {};
 }
 
-Status MessageReader::ReadToTerminator(ByteVector& out, std::size_t prefix, Deadline deadline) {
+VEX_HOT Status MessageReader::ReadToTerminator(ByteVector& out, std::size_t prefix,
+                                               Deadline deadline) {
   out.resize(prefix);
   const bool stream_without_term = term_char_ == kNoTermChar && !transport_.delivers_end();
   for (;;) {
@@ -103,7 +106,7 @@ Status MessageReader::ReadToTerminator(ByteVector& out, std::size_t prefix, Dead
   }
 }
 
-Status MessageReader::ReadMessage(ByteVector& out, Deadline deadline) {
+VEX_HOT Status MessageReader::ReadMessage(ByteVector& out, Deadline deadline) {
   return ReadToTerminator(out, 0, deadline);
 }
 
@@ -178,7 +181,7 @@ void MessageReader::SwallowTrailer(Deadline deadline) {
   }
 }
 
-Result<std::uint8_t> MessageReader::PeekReplyStart(Deadline deadline) {
+VEX_HOT Result<std::uint8_t> MessageReader::PeekReplyStart(Deadline deadline) {
   for (;;) {
     Status st = Need(1, deadline);
     if (!st.ok()) return st;

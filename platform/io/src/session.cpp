@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "vex/com/hot_path.h"
+
 namespace vex::io {
 namespace {
 
@@ -23,16 +25,16 @@ Status Session::Open() {
   return st;
 }
 
-Status Session::Write(std::span<const std::uint8_t> data) {
+VEX_HOT Status Session::Write(std::span<const std::uint8_t> data) {
   if (log_) log_->Record(address_, TrafficLog::Direction::kWrite, data);
-  return transport_->Write(data, NextDeadline());
+  return transport_->WriteWithin(data, timeout_);
 }
 
-Status Session::Write(std::string_view text) {
+VEX_HOT Status Session::Write(std::string_view text) {
   return Write(Bytes(text));
 }
 
-void Session::LogRead(std::span<const std::uint8_t> data) {
+VEX_HOT void Session::LogRead(std::span<const std::uint8_t> data) {
   if (log_) log_->Record(address_, TrafficLog::Direction::kRead, data);
 }
 
@@ -57,7 +59,7 @@ Status Session::ReadBlock(ByteVector& out, MessageReader::BlockHeader header,
   return st;
 }
 
-Status Session::ReadReply(ByteVector& out, bool* is_block, MessageReader::BlockInfo* info) {
+VEX_HOT Status Session::ReadReply(ByteVector& out, bool* is_block, MessageReader::BlockInfo* info) {
   Deadline deadline = NextDeadline();
   *is_block = false;
   auto first = reader_.PeekReplyStart(deadline);

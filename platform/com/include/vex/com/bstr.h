@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <string_view>
 
@@ -19,8 +20,15 @@ class Bstr {
   Bstr(const Bstr& other);
   Bstr(Bstr&& other) noexcept : data_(other.data_) { other.data_ = nullptr; }
   Bstr& operator=(const Bstr& other);
-  Bstr& operator=(Bstr&& other) noexcept;
-  ~Bstr();
+  Bstr& operator=(Bstr&& other) noexcept {
+    if (this != &other) {
+      std::free(data_);
+      data_ = other.data_;
+      other.data_ = nullptr;
+    }
+    return *this;
+  }
+  ~Bstr() { std::free(data_); }
 
   static Bstr Null() { return Bstr(); }
   static Bstr Empty() { return Bstr(std::string_view()); }

@@ -12,6 +12,7 @@
 #include <type_traits>
 
 #include "vex/com/guid.h"
+#include "vex/com/hot_path.h"
 #include "vex/com/hresult.h"
 
 namespace vex::com {
@@ -74,8 +75,10 @@ class Object : public Interfaces... {
     *out = found;
     return S_OK;
   }
-  std::uint32_t AddRef() override { return refs_.fetch_add(1, std::memory_order_relaxed) + 1; }
-  std::uint32_t Release() override {
+  VEX_HOT std::uint32_t AddRef() override {
+    return refs_.fetch_add(1, std::memory_order_relaxed) + 1;
+  }
+  VEX_HOT std::uint32_t Release() override {
     std::uint32_t left = refs_.fetch_sub(1, std::memory_order_acq_rel) - 1;
     if (left == 0) delete this;
     return left;

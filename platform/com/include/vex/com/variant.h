@@ -101,7 +101,10 @@ class Variant {
   Variant& operator=(Variant&& other) noexcept;
   // Only strings, objects and arrays own something; the rest go cheaply.
   ~Variant() {
-    if (vt_ != VT_EMPTY) Clear();
+    if (vt_ == VT_BSTR)
+      u_.bstr.~Bstr();
+    else if (vt_ != VT_EMPTY)
+      Clear();
   }
 
   static Variant Null();

@@ -28,6 +28,8 @@ class TcpTransport final : public Transport {
   void Close() override;
   bool is_open() const override { return fd_ >= 0; }
   Status Write(std::span<const std::uint8_t> data, Deadline deadline) override;
+  Status WriteWithin(std::span<const std::uint8_t> data,
+                     std::chrono::milliseconds timeout) override;
   Result<ReadResult> Read(std::span<std::uint8_t> buffer, Deadline deadline) override;
   Status DiscardInput() override;
   std::string description() const override;

@@ -47,6 +47,14 @@ class Transport {
   // Writes every byte before the deadline, or fails. A timeout after part of
   // the data went out says how much was written.
   virtual Status Write(std::span<const std::uint8_t> data, Deadline deadline) = 0;
+  // The same with a timeout that starts when the write first has to wait.
+  // Most writes never wait; a transport that can tell without a clock read
+  // overrides this (a clock read is cheap in a loop, not after a switch
+  // between processes).
+  virtual Status WriteWithin(std::span<const std::uint8_t> data,
+                             std::chrono::milliseconds timeout) {
+    return Write(data, DeadlineAfter(timeout));
+  }
 
   // Waits until some bytes are available or the deadline passes and returns
   // what fits into the buffer. A result with count 0 and no END is allowed
