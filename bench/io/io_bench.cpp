@@ -115,19 +115,18 @@ int main(int argc, char** argv) {
   io->put_Timeout(20000);
   int raw = RawConnect(port);
 
+  auto raw_idn = [&] {
+    RawWrite(raw, "*IDN?\n");
+    RawReadLine(raw);
+  };
+  auto io_idn = [&] { ComponentIdn(io.Get()); };
   if (mode == "raw" || mode == "io") {
     // One path alone, for a profiler: 200,000 queries, or as many as the
     // second argument says.
     const int queries = argc > 2 ? std::atoi(argv[2]) : 200000;
+    const bool raw_path = mode == "raw";
     auto start = Clock::now();
-    for (int i = 0; i < queries; ++i) {
-      if (mode == "raw") {
-        RawWrite(raw, "*IDN?\n");
-        RawReadLine(raw);
-        continue;
-      }
-      ComponentIdn(io.Get());
-    }
+    for (int i = 0; i < queries; ++i) raw_path ? raw_idn() : io_idn();
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     auto us = [](const timeval& t) { return t.tv_sec * 1e6 + t.tv_usec; };
@@ -139,11 +138,6 @@ int main(int argc, char** argv) {
     return 0;
   }
 
-  auto raw_idn = [&] {
-    RawWrite(raw, "*IDN?\n");
-    RawReadLine(raw);
-  };
-  auto io_idn = [&] { ComponentIdn(io.Get()); };
   for (int i = 0; i < 1000; ++i) raw_idn(), io_idn();  // warm both paths up
   auto idn = [&](const char* placement) {
     Comparison c = Compare(raw_idn, io_idn, 40, 250);

@@ -46,20 +46,20 @@ HRESULT ResponseValues::put_Format(std::int16_t code) {
 
 const std::vector<Variant>& ResponseValues::Items() {
   if (items_format_ != format_) {
-    items_ = SplitReply(TextOf(*reply_), format_ == kFormatNumbers);
+    items_ = SplitReply(TextOf(reply()), format_ == kFormatNumbers);
     items_format_ = format_;
   }
   return items_;
 }
 
 HRESULT ResponseValues::BlockData(Variant* value, std::size_t skip) {
-  if (reply_->handed_over) {
+  if (reply().handed_over) {
     return com::ReportRichError(com::E_FAIL, "The block data of this reply was read already.",
                                 kSource);
   }
-  reply_->handed_over = true;
-  *value = Variant(SafeArray::AdoptBytes(std::move(reply_->bytes), skip));
-  reply_->bytes.clear();
+  reply().handed_over = true;
+  *value = Variant(SafeArray::AdoptBytes(std::move(reply().bytes), skip));
+  reply().bytes.clear();
   return com::S_OK;
 }
 
@@ -70,11 +70,11 @@ VEX_HOT HRESULT ResponseValues::get_Value(Variant* value) {
       return BlockData(value, 0);
     case kFormatBlockData:
     case kFormatBlockData7:
-      if (!reply_->block) {
+      if (!reply().block) {
         return com::ReportRichError(com::E_FAIL, "The reply is not a definite-length block.",
                                     kSource);
       }
-      return BlockData(value, reply_->header_size);
+      return BlockData(value, reply().header_size);
     case kFormatNumbers:
     case kFormatStrings: {
       const auto& items = Items();
@@ -90,8 +90,8 @@ VEX_HOT HRESULT ResponseValues::get_Value(Variant* value) {
       return com::S_OK;
     }
     default:
-      if (reply_->handed_over) return BlockData(value, 0);
-      *value = Variant(TextOf(*reply_));
+      if (reply().handed_over) return BlockData(value, 0);
+      *value = Variant(TextOf(reply()));
       return com::S_OK;
   }
 }

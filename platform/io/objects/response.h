@@ -36,7 +36,7 @@ class Response : public com::Object<IIOResponse> {
 // A view of a response's reply in one format; it keeps the response alive.
 class ResponseValues : public com::Object<IIOResponseValues> {
  public:
-  explicit ResponseValues(Response* response) : response_(response), reply_(&response->reply()) {}
+  explicit ResponseValues(Response* response) : response_(response) {}
 
   HRESULT get_Format(std::int16_t* code) override;
   HRESULT put_Format(std::int16_t code) override;
@@ -52,8 +52,9 @@ class ResponseValues : public com::Object<IIOResponseValues> {
   const std::vector<Variant>& Items();
   HRESULT BlockData(Variant* value, std::size_t skip);
 
+  Reply& reply() { return response_->reply(); }
+
   com::ComPtr<Response> response_;
-  Reply* reply_;
   std::int16_t format_ = 0;
   std::vector<Variant> items_;
   std::int16_t items_format_ = -1;

@@ -29,8 +29,30 @@ Status WaitFd(int fd, short events, Deadline deadline, const std::string& what, 
   }
 }
 
-VEX_HOT Status WriteAll(int fd, FdKind kind, std::span<const std::uint8_t> data, Deadline deadline,
-                        const std::string& what, std::size_t done) {
+namespace {
+
+// A write's deadline, fixed when it is given or else at the first wait.
+class WriteDeadline {
+ public:
+  explicit WriteDeadline(Deadline at) : at_(at), fixed_(true) {}
+  explicit WriteDeadline(std::chrono::milliseconds timeout) : timeout_(timeout) {}
+  Deadline Get() {
+    if (!fixed_) {
+      at_ = DeadlineAfter(timeout_);
+      fixed_ = true;
+    }
+    return at_;
+  }
+
+ private:
+  Deadline at_{};
+  std::chrono::milliseconds timeout_{0};
+  bool fixed_ = false;
+};
+
+VEX_HOT Status WriteAllBy(int fd, FdKind kind, std::span<const std::uint8_t> data,
+                          WriteDeadline deadline, const std::string& what) {
+  std::size_t done = 0;
   while (done < data.size()) {
     ssize_t n = kind == FdKind::kSocket ? ::send(fd, data.data() + done, data.size() - done,
                                                  MSG_NOSIGNAL | MSG_DONTWAIT)
@@ -42,7 +64,7 @@ VEX_HOT Status WriteAll(int fd, FdKind kind, std::span<const std::uint8_t> data,
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
       short rev = 0;
-      Status st = WaitFd(fd, POLLOUT, deadline, what, &rev);
+      Status st = WaitFd(fd, POLLOUT, deadline.Get(), what, &rev);
       if (st.code() == Errc::kTimeout)
         return Status(Errc::kTimeout, "timed out writing to " + what + " after " +
                                           std::to_string(done) + " of " +
@@ -65,6 +87,18 @@ VEX_HOT Status WriteAll(int fd, FdKind kind, std::span<const std::uint8_t> data,
                                       " bytes");
   }
   return {};
+}
+
+}  // namespace
+
+Status WriteAll(int fd, FdKind kind, std::span<const std::uint8_t> data, Deadline deadline,
+                const std::string& what) {
+  return WriteAllBy(fd, kind, data, WriteDeadline(deadline), what);
+}
+
+VEX_HOT Status WriteAllWithin(int fd, FdKind kind, std::span<const std::uint8_t> data,
+                              std::chrono::milliseconds timeout, const std::string& what) {
+  return WriteAllBy(fd, kind, data, WriteDeadline(timeout), what);
 }
 
 Result<ReadResult> ReadSome(int fd, FdKind kind, std::span<std::uint8_t> buffer, Deadline deadline,

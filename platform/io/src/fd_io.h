@@ -17,10 +17,13 @@ enum class FdKind { kSocket, kTty };
 // kTimeout once the deadline passed; *revents gets what poll reported.
 Status WaitFd(int fd, short events, Deadline deadline, const std::string& what, short* revents);
 
-// Writes all bytes, looping over partial writes, EAGAIN and EINTR; the first
-// `done` bytes went out already (failures count them).
+// Writes all bytes, looping over partial writes, EAGAIN and EINTR.
 Status WriteAll(int fd, FdKind kind, std::span<const std::uint8_t> data, Deadline deadline,
-                const std::string& what, std::size_t done = 0);
+                const std::string& what);
+// The same with a timeout that starts when the write first has to wait: a
+// write that the kernel takes at once reads no clock.
+Status WriteAllWithin(int fd, FdKind kind, std::span<const std::uint8_t> data,
+                      std::chrono::milliseconds timeout, const std::string& what);
 
 // One read of what is available, after waiting for input until the deadline.
 Result<ReadResult> ReadSome(int fd, FdKind kind, std::span<std::uint8_t> buffer, Deadline deadline,

@@ -115,16 +115,7 @@ VEX_HOT Status TcpTransport::Write(std::span<const std::uint8_t> data, Deadline 
 VEX_HOT Status TcpTransport::WriteWithin(std::span<const std::uint8_t> data,
                                          std::chrono::milliseconds timeout) {
   if (fd_ < 0) return Status(Errc::kNotOpen, description() + " is not open");
-  // A command fits the socket's send buffer: one send, and no deadline.
-  ssize_t n;
-  do {
-    n = ::send(fd_, data.data(), data.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
-  } while (n < 0 && errno == EINTR);
-  if (n == static_cast<ssize_t>(data.size())) return {};
-  // The rest (or the failure) goes the general way, with the timeout
-  // counted from here.
-  std::size_t done = n > 0 ? static_cast<std::size_t>(n) : 0;
-  return detail::WriteAll(fd_, detail::FdKind::kSocket, data, DeadlineAfter(timeout), label_, done);
+  return detail::WriteAllWithin(fd_, detail::FdKind::kSocket, data, timeout, label_);
 }
 
 VEX_HOT Result<ReadResult> TcpTransport::Read(std::span<std::uint8_t> buffer, Deadline deadline) {
