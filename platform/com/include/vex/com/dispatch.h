@@ -105,6 +105,7 @@ struct MemberInfo {
   std::string interface_name;
   Invoker invoke;
   bool hidden = false;
+  std::string doc;  // the member's help string, shown by tools
 };
 
 // An enumeration of a type library: constants with their values.
@@ -119,6 +120,9 @@ class DispatchTable {
 
   const std::string& Name() const { return name_; }
   const std::vector<MemberInfo>& Members() const { return members_; }
+  // The interface's help string ("IResourceLib Interface"), empty when none.
+  const std::string& Doc() const { return doc_; }
+  void SetDoc(std::string doc) { doc_ = std::move(doc); }
 
   // Case-insensitive; DISP_E_UNKNOWNNAME when absent.
   [[nodiscard]] HRESULT IdOfName(std::string_view name, DISPID* id) const;
@@ -139,6 +143,7 @@ class DispatchTable {
 
  private:
   std::string name_;
+  std::string doc_;
   std::vector<MemberInfo> members_;
 };
 
@@ -346,6 +351,17 @@ class DispatchTableBuilder {
   // Marks the member added last as hidden (for hosts' own use, not users').
   DispatchTableBuilder& Hidden() {
     if (MemberInfo* last = table_.LastMember()) last->hidden = true;
+    return *this;
+  }
+
+  // Sets the help string of the member added last.
+  DispatchTableBuilder& Doc(std::string doc) {
+    if (MemberInfo* last = table_.LastMember()) last->doc = std::move(doc);
+    return *this;
+  }
+  // Sets the help string of the table as a whole.
+  DispatchTableBuilder& TableDoc(std::string doc) {
+    table_.SetDoc(std::move(doc));
     return *this;
   }
 
