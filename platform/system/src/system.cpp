@@ -42,10 +42,26 @@ int CopyFile(const std::string& from, const std::string& to, bool fail_if_exists
   return 0;
 }
 
-std::uint32_t TickCount() {
+namespace {
+
+std::uint64_t MonotonicMilliseconds() {
   auto now = std::chrono::steady_clock::now().time_since_epoch();
-  auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now).count();
-  return static_cast<std::uint32_t>(static_cast<std::uint64_t>(ms));
+  return static_cast<std::uint64_t>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
+}
+
+TickSource g_tick_source = &MonotonicMilliseconds;
+
+}  // namespace
+
+TickSource SetTickSource(TickSource source) {
+  TickSource previous = g_tick_source;
+  g_tick_source = source ? source : &MonotonicMilliseconds;
+  return previous;
+}
+
+std::uint32_t TickCount() {
+  return static_cast<std::uint32_t>(g_tick_source());
 }
 
 void Sleep(std::uint32_t milliseconds) {

@@ -24,6 +24,14 @@ int CopyFile(const std::string& from, const std::string& to, bool fail_if_exists
 // Milliseconds since an arbitrary start, in 32 bits: wraps after about 49.7
 // days, so intervals are measured as unsigned differences (now - then).
 std::uint32_t TickCount();
+
+// The clock under TickCount: milliseconds since an arbitrary start, in 64
+// bits (TickCount keeps the low 32). The monotonic clock by default; tests
+// install their own to drive the counter across its wrap. Returns the
+// source it replaces; nullptr restores the default. Not for use while other
+// threads read the counter.
+using TickSource = std::uint64_t (*)();
+TickSource SetTickSource(TickSource source);
 // Blocks the calling thread for at least `milliseconds`.
 void Sleep(std::uint32_t milliseconds);
 
