@@ -1,7 +1,26 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, when any is
-# missing, and generates the de_DE.UTF-8 locale the locale tests use.
+# missing, and generates the de_DE.UTF-8 locale the locale tests use. This is
+# the project's one package list: .ci/run installs through it too.
+#
+#   bash scripts/install-deps.sh        what building and testing need
+#   bash scripts/install-deps.sh --ci   that and the CI-only packages (the
+#                                       fuzzing toolchain)
+#
+# Packages are installed without their recommendations, so whatever a tool
+# needs at run time and only recommends is listed here by name.
 set -euo pipefail
+
+ci=0
+for arg in "$@"; do
+  case "$arg" in
+    --ci) ci=1 ;;
+    *)
+      echo "usage: bash scripts/install-deps.sh [--ci]" >&2
+      exit 2
+      ;;
+  esac
+done
 
 packages=(
   cmake ninja-build g++ pkg-config
@@ -10,8 +29,15 @@ packages=(
   liblxi-dev libtirpc-dev rpcsvc-proto rpcbind
   libpng-dev libjpeg-dev libtiff-dev libgif-dev
   imagemagick libwmf-bin emf2svg
+  # libwmf's converters load these fonts; libwmf only recommends them.
+  fonts-urw-base35
   locales
 )
+
+# Continuous integration also runs the fuzzers (clang's libFuzzer).
+if [ "$ci" -eq 1 ]; then
+  packages+=(clang libclang-rt-14-dev)
+fi
 
 sudo_cmd=()
 if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
@@ -23,7 +49,9 @@ done
 if [ ${#missing[@]} -gt 0 ]; then
   echo "installing: ${missing[*]}"
   "${sudo_cmd[@]}" apt-get update
-  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
+  # Through env, so that sudo's environment reset keeps the setting.
+  "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive \
+    apt-get install -y --no-install-recommends "${missing[@]}"
 fi
 
 if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
