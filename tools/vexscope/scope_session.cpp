@@ -83,6 +83,9 @@ const com::DispatchTable& TableOf(com::IDispatch* object, const std::string& whe
 // commands that pass no identifiers never load it.
 class ScopeSession::LazyConstants : public ConstantResolver {
  public:
+  // An empty name: the object has no type library, so no word is a constant.
+  explicit LazyConstants(std::string library_name) : name_(std::move(library_name)) {}
+
   std::optional<std::int32_t> Find(std::string_view name) const override {
     return Library().Find(name);
   }
@@ -97,16 +100,18 @@ class ScopeSession::LazyConstants : public ConstantResolver {
   const LibraryConstants& Library() const {
     if (!loaded_) {
       const com::TypeLibrary* library = nullptr;
-      com::HRESULT hr = com::LoadTypeLibrary(kTypeLibraryName, &library);
-      if (FAILED(hr)) {
-        AutomationError error = TakeAutomationError(hr);
-        throw AutomationError(
-            hr, std::string("loading the type library ") + kTypeLibraryName + ": " + error.what());
+      if (!name_.empty()) {
+        com::HRESULT hr = com::LoadTypeLibrary(name_, &library);
+        if (FAILED(hr)) {
+          AutomationError error = TakeAutomationError(hr);
+          throw AutomationError(hr, "loading the type library " + name_ + ": " + error.what());
+        }
       }
       loaded_.emplace(library);
     }
     return *loaded_;
   }
+  std::string name_;
   mutable std::optional<LibraryConstants> loaded_;
 };
 
@@ -126,12 +131,28 @@ void ScopeSession::Open(const SessionOptions& options) {
     AutomationError error = TakeAutomationError(hr);
     throw AutomationError(hr, std::string("creating ") + kServerProgID + ": " + error.what());
   }
-  constants_ = std::make_unique<LazyConstants>();
+  constants_ = std::make_unique<LazyConstants>(type_library_);
   Call("Connect", {"\"" + options.address + "\""});
   connected_ = true;
   if (options.timeout_ms) Set("Utilities.Timeout", std::to_string(*options.timeout_ms));
   if (options.detect_errors) Set("Utilities.DetectDeviceErrors", "true");
   if (options.no_range_checking) Set("Utilities.RangeChecking", "false");
+}
+
+void ScopeSession::OpenObject(const std::string& prog_id) {
+  EnsureServersRegistered(ProgramFolder() + "/../lib");
+  com::CLSID clsid;
+  com::HRESULT hr = com::CLSIDFromProgID(prog_id, &clsid);
+  if (SUCCEEDED(hr)) hr = com::CoCreateInstance(clsid, &root_);
+  if (FAILED(hr)) {
+    AutomationError error = TakeAutomationError(hr);
+    throw AutomationError(hr, "creating " + prog_id + ": " + error.what());
+  }
+  // Constants come from the class's own type library, when it has one.
+  com::ClassRegistration entry;
+  type_library_ = SUCCEEDED(com::LookupClassEntry(clsid, &entry)) ? entry.type_library : "";
+  constants_ = std::make_unique<LazyConstants>(type_library_);
+  root_name_ = prog_id;
 }
 
 void ScopeSession::Close() {
@@ -153,7 +174,7 @@ CallResult ScopeSession::Call(std::string_view path, const std::vector<std::stri
 }
 
 const ConstantResolver& ScopeSession::Constants() {
-  if (!constants_) constants_ = std::make_unique<LazyConstants>();
+  if (!constants_) constants_ = std::make_unique<LazyConstants>(type_library_);
   return *constants_;
 }
 
@@ -165,7 +186,7 @@ CallResult ScopeSession::Run(std::string_view path_text, Action action,
   for (std::size_t s = 0; s < path.size(); ++s) {
     const PathSegment& segment = path[s];
     const bool last = s + 1 == path.size();
-    const std::string owner = s == 0 ? std::string("the top-level object") : PathText(path, s);
+    const std::string owner = s == 0 ? root_name_ : PathText(path, s);
     const std::string here = PathText(path, s + 1);
     const com::DispatchTable& table = TableOf(object.Get(), owner);
 

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "member_path.h"
+#include "server_registration.h"
 #include "vex/com/com_ptr.h"
 #include "vex/com/dispatch.h"
 
@@ -57,6 +58,10 @@ class ScopeSession {
   // Registers the servers beside the program when needed, creates the
   // top-level object, connects to `options.address` and applies the options.
   void Open(const SessionOptions& options);
+  // Registers the libraries beside the program when needed and creates any
+  // registered class by ProgID instead of the server; members are then
+  // reached from that object, and nothing connects to an instrument.
+  void OpenObject(const std::string& prog_id);
   // Closes the connection (Close on the server); throws AutomationError.
   void Close();
 
@@ -75,6 +80,8 @@ class ScopeSession {
 
   com::ComPtr<com::IDispatch> root_;
   std::unique_ptr<LazyConstants> constants_;
+  std::string root_name_ = "the top-level object";
+  std::string type_library_ = kTypeLibraryName;
   bool connected_ = false;
 };
 

@@ -20,6 +20,7 @@ constexpr ServerLibrary kLibraries[] = {
     {kServerProgID, "libVex9100TB.so"},
     {"VexIOUtils.InstrumentIO", "libVexIOUtils.so"},
     {"VexSim.Bus", "libVexSimBus.so"},
+    {"VexR7100ResLib.VexR7100Resources", "libVex8100ResLib.so"},
 };
 
 void Anchor() {}

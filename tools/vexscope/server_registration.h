@@ -7,7 +7,8 @@
 // (<program folder>/../lib/libVex9100TB.so, libVexIOUtils.so and
 // libVexSimBus.so) are registered into that registry. The I/O component and
 // the simulated GPIB bus are checked the same way, by their own ProgIDs, as
-// the default address "GPIB0::7::INSTR" needs both.
+// the default address "GPIB0::7::INSTR" needs both, and so is the resource
+// library (libVex8100ResLib.so), which `--object` reaches by ProgID.
 #pragma once
 
 #include <string>
