@@ -31,6 +31,8 @@ packages=(
   imagemagick libwmf-bin emf2svg
   # libwmf's converters load these fonts; libwmf only recommends them.
   fonts-urw-base35
+  pybind11-dev python3-dev python3-numpy python3-pytest
+  libreoffice-calc-nogui python3-uno libreoffice-script-provider-python
   locales
 )
 

@@ -222,6 +222,12 @@ HRESULT CVexR7100EZ::ForwardWriteLog(const Bstr& source, io::LogLevel logging,
     HRESULT hr = static_cast<IForwardWriteLog*>(sink)->ForwardWriteLog(source, logging, message);
     if (FAILED(hr) && SUCCEEDED(first_failure)) first_failure = hr;
   });
+  // Sinks that only implement IDispatch (scripting hosts) hear the entry by name.
+  const com::Variant args[] = {com::Variant(source),
+                               com::Variant(static_cast<std::int32_t>(logging)),
+                               com::Variant(message)};
+  HRESULT hr = log_sinks_->FireByName("ForwardWriteLog", args);
+  if (FAILED(hr) && SUCCEEDED(first_failure)) first_failure = hr;
   return first_failure;
 }
 

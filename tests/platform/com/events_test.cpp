@@ -31,7 +31,9 @@ class MessageSink : public Object<IDispatch> {
  private:
   static const DispatchTable& Table() {
     static const DispatchTable table =
-        DispatchTableBuilder<MessageSink>("Events").Method("SupportMessage", 1, &MessageSink::SupportMessage).Build();
+        DispatchTableBuilder<MessageSink>("Events")
+            .Method("SupportMessage", 1, &MessageSink::SupportMessage)
+            .Build();
     return table;
   }
 };
@@ -56,6 +58,34 @@ TEST(ConnectionPoint, AdvisedSinksHearEventsUntilTheyUnadvise) {
   Variant text("connected");
   events->FireDispatch(1, std::span<Variant>(&text, 1));
   EXPECT_EQ(messages->messages, std::vector<std::string>{"connected"});
+}
+
+// A sink that only implements IDispatch, advised on a typed event interface,
+// must never reach a caller as that interface; it hears the event by name.
+TEST(ConnectionPoint, DispatchOnlySinksOfATypedPointHearEventsByName) {
+  auto point = MakeObject<ConnectionPoint>(IPropertyNotifySink::kIid);
+  auto typed = MakeObject<NotifySink>();
+  auto by_name = MakeObject<MessageSink>();
+  std::uint32_t typed_cookie = 0, name_cookie = 0;
+  ASSERT_EQ(point->Advise(typed->Identity(), &typed_cookie), S_OK);
+  ASSERT_EQ(point->Advise(by_name->Identity(), &name_cookie), S_OK);
+  int typed_calls = 0;
+  point->Fire([&](IUnknown* s) {
+    ++typed_calls;
+    static_cast<IPropertyNotifySink*>(s)->OnChanged(3);
+  });
+  EXPECT_EQ(typed_calls, 1);
+  EXPECT_EQ(typed->changed, std::vector<DISPID>{3});
+
+  const Variant text("hello");
+  EXPECT_EQ(point->FireByName("supportmessage", std::span<const Variant>(&text, 1)), S_OK);
+  EXPECT_EQ(by_name->messages, std::vector<std::string>{"hello"});
+  // A sink without the event's member is skipped; a failing sink's status comes back.
+  EXPECT_EQ(point->FireByName("OtherEvent", {}), S_OK);
+  EXPECT_EQ(point->FireByName("SupportMessage", {}), DISP_E_PARAMNOTOPTIONAL);
+  ASSERT_EQ(point->Unadvise(name_cookie), S_OK);
+  EXPECT_EQ(point->FireByName("SupportMessage", std::span<const Variant>(&text, 1)), S_OK);
+  EXPECT_EQ(by_name->messages.size(), 1u);
 }
 
 TEST(Picture, HoldsMetafileBytesAndSavesThem) {

@@ -36,9 +36,12 @@ struct IPropertyNotifySink : IUnknown {
 };
 
 // A connection point for one event interface. Sinks are asked for that
-// interface when they Advise (IDispatch is accepted too, for dispatch-only
-// event interfaces). Fire calls a function for each sink, on a snapshot of the
-// list, so a sink may Unadvise while it is being called.
+// interface when they Advise; a sink that lacks it but implements IDispatch
+// (a dispatch-only sink, as scripting languages give) is kept apart, so it is
+// never handed to a caller as the typed interface: it hears events by name,
+// through its own GetIDsOfNames and Invoke. Fire calls a function for each
+// sink, on a snapshot of the list, so a sink may Unadvise while it is being
+// called.
 class ConnectionPoint : public Object<IConnectionPoint> {
  public:
   explicit ConnectionPoint(const IID& event_iid) : iid_(event_iid) {}
@@ -48,8 +51,16 @@ class ConnectionPoint : public Object<IConnectionPoint> {
   HRESULT Unadvise(std::uint32_t cookie) override;
 
   std::size_t SinkCount() const { return sinks_.size(); }
-  // Calls `call` with each sink (as the interface it was advised with).
+  // Calls `call` with each sink advised as the event interface (a pointer to
+  // that interface); dispatch-only sinks are skipped.
   void Fire(const std::function<void(IUnknown* sink)>& call);
+  // Calls `typed` as above, and `dispatch_only` with each dispatch-only sink.
+  void Fire(const std::function<void(IUnknown* sink)>& typed,
+            const std::function<void(IDispatch* sink)>& dispatch_only);
+  // Raises an event on every dispatch-only sink by the event's name, the
+  // arguments first parameter first; returns the first failure (S_OK when
+  // every sink took it). A sink without a member of that name is skipped.
+  HRESULT FireByName(std::string_view event, std::span<const Variant> args);
   // Raises a dispatch event on every sink: Invoke(id, DISPATCH_METHOD, args).
   void FireDispatch(DISPID id, std::span<Variant> args);
 
@@ -57,6 +68,7 @@ class ConnectionPoint : public Object<IConnectionPoint> {
   struct Sink {
     std::uint32_t cookie;
     ComPtr<IUnknown> sink;
+    bool dispatch_only = false;
   };
   IID iid_;
   std::vector<Sink> sinks_;

@@ -58,7 +58,9 @@ constexpr HRESULT MakeHresult(std::uint32_t bits) {
   X(CO_E_DLLNOTFOUND, 0x800401F8u, "DLL for class not found.")                             \
   X(CO_E_ERRORINDLL, 0x800401F9u, "Error in the DLL.")                                     \
   X(TYPE_E_LIBNOTREGISTERED, 0x8002801Du, "Library not registered.")                       \
-  X(CONNECT_E_NOCONNECTION, 0x80040200u, "No connection point for that interface.")
+  X(CONNECT_E_NOCONNECTION, 0x80040200u, "No connection point for that interface.")        \
+  X(RPC_E_WRONG_THREAD, 0x8001010Eu,                                                       \
+    "The application called an interface that was marshalled for a different thread.")
 
 #define VEX_COM_DECLARE_HRESULT(name, bits, text) inline constexpr HRESULT name = MakeHresult(bits);
 VEX_COM_HRESULTS(VEX_COM_DECLARE_HRESULT)
