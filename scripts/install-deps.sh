@@ -34,6 +34,9 @@ packages=(
   pybind11-dev python3-dev python3-numpy python3-pytest
   libreoffice-calc-nogui python3-uno libreoffice-script-provider-python
   locales
+  # The Qt user interface; its tests run under a virtual X display, and
+  # one CJK font renders the Japanese, Korean and Chinese texts.
+  qt6-base-dev qt6-qpa-plugins xvfb xauth fonts-wqy-microhei
 )
 
 # Continuous integration also runs the fuzzers (clang's libFuzzer).
