@@ -1,13 +1,11 @@
 #include <gmock/gmock.h>
-#include <sys/wait.h>
 
-#include <array>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 
 #include "data_support.h"
 #include "data_transfers.h"
+#include "outside_program.h"
 #include "pcl_raster.h"
 #include "vex/com/picture.h"
 
@@ -121,20 +119,11 @@ Bytes MakeBmp(int w, int h) {
   return b;
 }
 
-struct Tool {
-  int exit_code = -1;
-  std::string output;
-};
-Tool RunTool(const std::string& command) {
-  Tool t;
-  FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-  if (!pipe) return t;
-  std::array<char, 4096> chunk{};
-  for (std::size_t n; (n = std::fread(chunk.data(), 1, chunk.size(), pipe)) > 0;)
-    t.output.append(chunk.data(), n);
-  int status = ::pclose(pipe);
-  t.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return t;
+// The readers of another project, through the shared runner that checks
+// each one's prerequisites (fonts for libwmf) first.
+using Tool = vex::test::ProgramResult;
+Tool RunTool(const std::string& program, const std::string& arguments) {
+  return vex::test::RunProgram(program, arguments);
 }
 
 class ScreenTest : public CoreTest {
@@ -288,20 +277,20 @@ TEST_F(ScreenTest, EveryFormatIsWrittenAndReadBackByAnotherDecoder) {
                                           ? ":DISP:DATA? BMP,SCR,GRAY"
                                           : ":DISP:DATA? BMP,SCR"));
     if (*c.identified) {
-      Tool id = RunTool("identify -format '%m %w %h' '" + path + "'");
+      Tool id = RunTool("identify", "-format '%m %w %h' '" + path + "'");
       EXPECT_EQ(id.exit_code, 0) << c.name << ": " << id.output;
       EXPECT_EQ(id.output, std::string(c.identified) + " 16 8") << c.name;
     }
   }
   // JPEG at 24 bits; the others at 8 bits (identify's depth and colour type).
-  EXPECT_EQ(RunTool("identify -format '%r' '" + Path("shot.jpg") + "'").output,
+  EXPECT_EQ(RunTool("identify", "-format '%r' '" + Path("shot.jpg") + "'").output,
             "DirectClass sRGB ");
-  EXPECT_THAT(RunTool("identify -format '%r' '" + Path("shot.bmp") + "'").output,
+  EXPECT_THAT(RunTool("identify", "-format '%r' '" + Path("shot.bmp") + "'").output,
               HasSubstr("PseudoClass"));
-  Tool wmf = RunTool("wmf2svg -o '" + Path("wmf.svg") + "' '" + Path("shot.wmf") + "'");
+  Tool wmf = RunTool("wmf2svg", "-o '" + Path("wmf.svg") + "' '" + Path("shot.wmf") + "'");
   EXPECT_EQ(wmf.exit_code, 0) << wmf.output;
   EXPECT_TRUE(std::filesystem::exists(Path("wmf.svg")));
-  Tool emf = RunTool("emf2svg-conv -i '" + Path("shot.emf") + "' -o '" + Path("emf.svg") + "'");
+  Tool emf = RunTool("emf2svg-conv", "-i '" + Path("shot.emf") + "' -o '" + Path("emf.svg") + "'");
   EXPECT_EQ(emf.exit_code, 0) << emf.output;
   EXPECT_TRUE(std::filesystem::exists(Path("emf.svg")));
 
@@ -316,7 +305,7 @@ TEST_F(ScreenTest, EveryFormatIsWrittenAndReadBackByAnotherDecoder) {
   EXPECT_EQ(type, PICTYPE_ENHMETAFILE);
   ASSERT_EQ(picture->SaveAsFile(Bstr(Path("picture.emf"))), S_OK);
   Tool pasted =
-      RunTool("emf2svg-conv -i '" + Path("picture.emf") + "' -o '" + Path("picture.svg") + "'");
+      RunTool("emf2svg-conv", "-i '" + Path("picture.emf") + "' -o '" + Path("picture.svg") + "'");
   EXPECT_EQ(pasted.exit_code, 0) << pasted.output;
 }
 

@@ -149,26 +149,8 @@ void WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& by
              static_cast<std::streamsize>(bytes.size()));
 }
 
-ToolResult RunTool(const std::string& program, const std::string& package,
-                   const std::string& arguments, bool merge_stderr) {
-  ToolResult result;
-  if (std::system(("command -v " + program + " >/dev/null 2>&1").c_str()) != 0) {
-    ADD_FAILURE() << program << " is missing: install the Debian package " << package;
-    return result;
-  }
-  FILE* pipe = ::popen((program + " " + arguments + (merge_stderr ? " 2>&1" : "")).c_str(), "r");
-  if (pipe == nullptr) return result;
-  std::array<char, 4096> chunk{};
-  for (std::size_t n; (n = std::fread(chunk.data(), 1, chunk.size(), pipe)) > 0;)
-    result.output.append(chunk.data(), n);
-  const int status = ::pclose(pipe);
-  result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
-}
-
 std::string Identify(const std::string& path, const std::string& format) {
-  const ToolResult result =
-      RunTool("identify", "imagemagick", "-format '" + format + "\\n' '" + path + "'");
+  const ToolResult result = RunTool("identify", "-format '" + format + "\\n' '" + path + "'");
   EXPECT_EQ(result.exit_code, 0) << result.output;
   return result.output.substr(0, result.output.find('\n'));
 }
@@ -178,8 +160,7 @@ Bitmap DecodeWithImageMagick(const std::string& path) {
   int height = 0;
   std::sscanf(Identify(path, "%w %h").c_str(), "%d %d", &width, &height);
   // The program itself, by its full path, as the decoder of the test.
-  const ToolResult raw =
-      RunTool("/usr/bin/convert", "imagemagick", "'" + path + "' -depth 8 rgb:-", false);
+  const ToolResult raw = RunTool("/usr/bin/convert", "'" + path + "' -depth 8 rgb:-", false);
   Bitmap bitmap;
   if (Bitmap::Create(width, height, 24, &bitmap) != 1 ||
       raw.output.size() != std::size_t{3} * width * height) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "outside_program.h"
 #include "vex/imaging/bitmap.h"
 
 namespace vex::imaging::test {
@@ -48,14 +49,13 @@ std::string TempFolder(const std::string& name);  // fresh, under the build tree
 std::vector<std::uint8_t> ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& bytes);
 
-struct ToolResult {
-  int exit_code = -1;
-  std::string output;  // standard output, and standard error unless kept apart
-};
-// Runs `program` with shell-quoted `arguments`; a missing program fails the
-// test with the name of the Debian package that provides it.
-ToolResult RunTool(const std::string& program, const std::string& package,
-                   const std::string& arguments, bool merge_stderr = true);
+using ToolResult = vex::test::ProgramResult;
+// Runs an outside program (see tests/support/outside_program.h): one whose
+// prerequisites are missing fails the test with the Debian package to install.
+inline ToolResult RunTool(const std::string& program, const std::string& arguments,
+                          bool merge_stderr = true) {
+  return vex::test::RunProgram(program, arguments, merge_stderr);
+}
 
 // ImageMagick's view of a file: identify's "%m %w %h" and more, and the
 // pixels its convert program decodes, as a 24-bit bitmap.
