@@ -36,6 +36,34 @@ bool IsScalarType(VARTYPE vt) {
   }
 }
 
+// An array of another element type converted element by element to the
+// declared one (a list of numbers given for a byte array).
+HRESULT ConvertArray(const SafeArray& source, VARTYPE element, Variant* out) {
+  std::vector<SafeArrayBound> bounds;
+  for (std::uint32_t d = 1; d <= source.Dims(); ++d) {
+    SafeArrayBound bound;
+    bound.elements = source.Elements(d);
+    (void)source.GetLBound(d, &bound.lbound);
+    bounds.push_back(bound);
+  }
+  SafeArray converted;
+  HRESULT hr = SafeArray::Create(element, bounds, &converted);
+  if (FAILED(hr)) return hr;
+  std::vector<std::int32_t> index(bounds.size());
+  for (std::size_t i = 0; i < source.ElementCount(); ++i) {
+    // Storage order: the first index varies fastest.
+    std::size_t rest = i;
+    for (std::size_t d = 0; d < bounds.size(); ++d) {
+      index[d] = bounds[d].lbound + static_cast<std::int32_t>(rest % bounds[d].elements);
+      rest /= bounds[d].elements;
+    }
+    hr = converted.PutElement(index, source.At(i).Dereferenced());
+    if (FAILED(hr)) return hr;
+  }
+  *out = Variant(std::move(converted));
+  return S_OK;
+}
+
 std::string Quoted(std::string_view text) {
   return "'" + std::string(text) + "'";
 }
@@ -209,6 +237,17 @@ HRESULT BindMemberArguments(const MemberTarget& target, std::vector<MemberArgume
       continue;
     }
     Variant value = std::move(a->value);
+    const VARTYPE element = p.vt & VT_TYPEMASK;
+    if ((p.vt & VT_ARRAY) && element != VT_VARIANT && value.Array() && value.vt() != p.vt) {
+      Variant converted;
+      HRESULT hr = ConvertArray(*value.Array(), element, &converted);
+      if (FAILED(hr)) {
+        return Refuse(issue, MemberProblem::kNotConvertible, DISP_E_TYPEMISMATCH,
+                      "the array given for " + p.name + " of " + Quoted(name) +
+                          " does not convert to " + VarTypeName(p.vt));
+      }
+      value = std::move(converted);
+    }
     if (IsScalarType(p.vt) && value.vt() != p.vt) {
       Variant converted;
       HRESULT hr = value.ChangeType(p.vt, &converted);

@@ -1,0 +1,153 @@
+// The extension module vexscope._vexscope: the late-bound object type and the
+// runtime entry points the Python package is built on (vexscope/__init__.py
+// holds what is plain Python: Dispatch, connect, constants, events).
+#include <pybind11/stl.h>
+
+#include <filesystem>
+
+#include "late_bound_object.h"
+#include "python_event_sink.h"
+#include "variant_conversion.h"
+#include "vex/com/class_registry.h"
+#include "vex/com/connection_point.h"
+#include "vex/com/error_info.h"
+#include "vex/com/type_library.h"
+
+namespace py = pybind11;
+using vex::python::LateBoundObject;
+
+namespace {
+
+namespace com = vex::com;
+
+LateBoundObject Create(const std::string& prog_id) {
+  com::ComPtr<com::IDispatch> object;
+  com::HRESULT hr;
+  {
+    py::gil_scoped_release release;
+    hr = com::CreateObjectByProgID(prog_id, &object);
+  }
+  if (com::FAILED(hr)) {
+    if (!com::PeekErrorInfo()) {
+      com::ReportRichError(hr, "cannot create \"" + prog_id + "\": " + com::HresultText(hr),
+                           "vexscope");
+    }
+    LateBoundObject::RaiseAutomationError(hr);
+  }
+  return LateBoundObject(std::move(object), std::this_thread::get_id());
+}
+
+bool IsRegistered(const std::string& prog_id) {
+  com::CLSID clsid;
+  com::ClassRegistration entry;
+  if (com::FAILED(com::CLSIDFromProgID(prog_id, &clsid)) ||
+      com::FAILED(com::LookupClassEntry(clsid, &entry)))
+    return false;
+  std::error_code error;
+  return entry.library.empty() || std::filesystem::exists(entry.library, error);
+}
+
+void RegisterServer(const std::string& path) {
+  com::HRESULT hr = com::RegisterServer(path);
+  if (com::FAILED(hr)) LateBoundObject::RaiseAutomationError(hr);
+}
+
+std::vector<std::string> TypeLibraryNames() {
+  std::vector<com::ClassRegistration> entries;
+  std::vector<std::string> names;
+  if (com::FAILED(com::ListClassEntries(&entries))) return names;
+  for (const auto& e : entries) {
+    if (!e.type_library.empty() &&
+        std::find(names.begin(), names.end(), e.type_library) == names.end())
+      names.push_back(e.type_library);
+  }
+  return names;
+}
+
+// The enumerations of a type library: [(name, [(constant, value)])].
+py::list Enumerations(const std::string& library_name) {
+  const com::TypeLibrary* library = nullptr;
+  com::HRESULT hr = com::LoadTypeLibrary(library_name, &library);
+  if (com::FAILED(hr)) LateBoundObject::RaiseAutomationError(hr);
+  py::list enums;
+  for (const auto& e : library->enums) enums.append(py::make_tuple(e.name, e.constants));
+  return enums;
+}
+
+com::ComPtr<com::IConnectionPoint> PointOf(const LateBoundObject& object, const std::string& iid) {
+  auto parsed = com::ParseGuid(iid);
+  if (!parsed) throw py::value_error("'" + iid + "' is not an interface id");
+  com::ComPtr<com::IConnectionPointContainer> container;
+  com::ComPtr<com::IConnectionPoint> point;
+  if (com::FAILED(com::ComPtr<com::IDispatch>(object.Dispatch()).As(&container))) return point;
+  if (com::FAILED(container->FindConnectionPoint(*parsed, point.ReleaseAndGetAddressOf())))
+    point = nullptr;
+  return point;
+}
+
+// Advises a Python handler on the object's connection point for `iid`;
+// the cookie, or None when the object has no such point.
+py::object Advise(const LateBoundObject& object, const std::string& iid, py::object handler) {
+  com::ComPtr<com::IConnectionPoint> point = PointOf(object, iid);
+  if (!point) return py::none();
+  auto sink =
+      com::MakeObject<vex::python::PythonEventSink>(std::move(handler), std::this_thread::get_id());
+  std::uint32_t cookie = 0;
+  com::HRESULT hr = point->Advise(static_cast<com::IDispatch*>(sink.Get()), &cookie);
+  if (com::FAILED(hr)) LateBoundObject::RaiseAutomationError(hr);
+  return py::int_(cookie);
+}
+
+void Unadvise(const LateBoundObject& object, const std::string& iid, std::uint32_t cookie) {
+  if (com::ComPtr<com::IConnectionPoint> point = PointOf(object, iid)) {
+    (void)point->Unadvise(cookie);
+  }
+}
+
+}  // namespace
+
+PYBIND11_MODULE(_vexscope, m) {
+  m.doc() = "Late binding to the vexscope automation runtime (use the vexscope package).";
+
+  py::class_<vex::python::ArrayOwner>(m, "ArrayOwner", "Holds the safe array a numpy array shows.")
+      .def_property_readonly("address", &vex::python::ArrayOwner::Address);
+
+  py::class_<LateBoundObject>(m, "Object", "A late-bound automation object.")
+      .def("__getattr__", &LateBoundObject::GetAttribute)
+      .def("__setattr__", &LateBoundObject::SetAttribute)
+      .def("__dir__", &LateBoundObject::MemberNames)
+      .def("__iter__", [](LateBoundObject& self) { return py::iter(self.Items()); })
+      .def("__repr__", &LateBoundObject::Repr)
+      .def("__eq__", &LateBoundObject::SameObject)
+      .def("__hash__", &LateBoundObject::Hash)
+      .def("_call",
+           [](LateBoundObject& self, const std::string& name, py::tuple args, py::dict kwargs) {
+             return self.Run(name, com::MemberAction::kCall, args, kwargs);
+           })
+      .def("_get",
+           [](LateBoundObject& self, const std::string& name, py::args args) {
+             return self.Run(name, com::MemberAction::kGet, args, py::dict());
+           })
+      .def("_set",
+           [](LateBoundObject& self, const std::string& name, py::args args) {
+             return self.Run(name, com::MemberAction::kSet, args, py::dict());
+           })
+      .def("_describe", &LateBoundObject::Describe)
+      .def_property_readonly("_type_name",
+                             [](const LateBoundObject& self) { return self.Table().Name(); });
+
+  m.def("create", &Create, py::arg("prog_id"));
+  m.def("is_registered", &IsRegistered, py::arg("prog_id"));
+  m.def("register_server", &RegisterServer, py::arg("library_path"));
+  m.def("type_library_names", &TypeLibraryNames);
+  m.def("enumerations", &Enumerations, py::arg("type_library"));
+  m.def("advise", &Advise, py::arg("object"), py::arg("iid"), py::arg("handler"));
+  m.def("unadvise", &Unadvise, py::arg("object"), py::arg("iid"), py::arg("cookie"));
+  m.def("live_arrays", &vex::python::ArrayOwner::Live,
+        "How many safe arrays numpy arrays hold right now.");
+  m.def("_configure", [](py::object error_class, py::object method_factory, py::object table) {
+    vex::python::SetAutomationErrorClass(std::move(error_class));
+    vex::python::SetMethodFactory(std::move(method_factory));
+    vex::python::SetTableType(std::move(table));
+  });
+}

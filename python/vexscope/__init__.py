@@ -1,0 +1,240 @@
+"""Late-bound access to the vexscope automation server from Python.
+
+    import vexscope
+    scope = vexscope.connect("GPIB0::7::INSTR")
+    scope.Digitize()
+    time, volts = scope.GetWaveformData(1)          # numpy float64 arrays, no copy
+    print(scope.Utilities.InstrumentModel, scope.AnalogChannels.Item(2).ProbeAttenuation)
+
+Members are found by name in any letter case. Properties read and write as
+attributes; methods (and properties that take arguments) are called; out
+parameters come back after the result as a tuple. Failures of the server
+raise AutomationError; a misspelt member or wrong arguments raise
+AttributeError or TypeError naming the nearest valid names.
+
+An object belongs to the thread that created it: a call from another thread
+raises AutomationError with status 0x8001010E. The GIL is released while a
+member runs.
+"""
+
+import collections
+import enum
+import inspect
+import os
+
+from . import _vexscope
+from ._config import LIBRARY_DIR
+
+__all__ = ["AutomationError", "Dispatch", "DispatchWithEvents", "Object", "Table", "connect",
+           "constants", "DEFAULT_ADDRESS", "SERVER_PROGID", "RPC_E_WRONG_THREAD"]
+
+SERVER_PROGID = "VexR7100X.VexR7100EZ"
+DEFAULT_ADDRESS = "GPIB0::7::INSTR"
+RPC_E_WRONG_THREAD = 0x8001010E
+
+# The libraries that serve the classes a connection needs, registered from
+# the package's library folder when their ProgID does not resolve.
+_SERVER_LIBRARIES = [
+    (SERVER_PROGID, "libVex9100TB.so"),
+    ("VexIOUtils.InstrumentIO", "libVexIOUtils.so"),
+    ("VexSim.Bus", "libVexSimBus.so"),
+]
+
+# Event interfaces whose connection points DispatchWithEvents looks for, by
+# event member: the server's log forwarding. Classes registered later add
+# theirs here.
+EVENT_INTERFACES = {
+    "ForwardWriteLog": "{5C1E7A20-9D3B-4E8F-A1B2-3C4D5E6F7101}",
+}
+
+Object = _vexscope.Object
+
+
+class AutomationError(OSError):
+    """A failure reported by an automation object, with its rich error information."""
+
+    def __init__(self, hresult, description, source="", helpfile="", helpcontext=0):
+        super().__init__(hresult, description)
+        self.hresult = hresult
+        self.description = description
+        self.source = source
+        self.helpfile = helpfile
+        self.helpcontext = helpcontext
+
+    def __str__(self):
+        return f"0x{self.hresult:08X}: {self.description}"
+
+
+Table = collections.namedtuple("Table", ["columns", "data"])
+Table.__doc__ = ("A table with a header row: the column names and one float64 array of the "
+                 "data rows, one column per name.")
+
+
+def _signature_text(name, kind):
+    given = []
+    for p in kind["params"]:
+        if p["given"]:
+            given.append(p["name"] if p["required"] else f"[{p['name']}]")
+    back = [p["name"] for p in kind["params"] if p["retval"]]
+    back += [p["name"] for p in kind["params"] if p["out"]]
+    text = f"{name}({', '.join(given)})"
+    if back:
+        text += " -> " + (back[0] if len(back) == 1 else "(" + ", ".join(back) + ")")
+    return text
+
+
+def _method(obj, name):
+    """A callable for member `name` of `obj`, with its signature for help()."""
+    info = obj._describe(name)
+    kinds = info["kinds"]
+    main = next((k for k in kinds if k["kind"] == "method"), None) or \
+        next((k for k in kinds if k["kind"] == "get"), kinds[0])
+
+    def member(*args, **kwargs):
+        return obj._call(name, args, kwargs)
+
+    member.__name__ = member.__qualname__ = info["name"]
+    params = []
+    for p in main["params"]:
+        if p["given"]:
+            default = inspect.Parameter.empty if p["required"] else None
+            params.append(inspect.Parameter(p["name"], inspect.Parameter.POSITIONAL_OR_KEYWORD,
+                                            default=default))
+    member.__signature__ = inspect.Signature(params)
+    member.__doc__ = "\n".join(_signature_text(info["name"], k) + f"  [{k['kind']}]"
+                               for k in kinds)
+    return member
+
+
+_vexscope._configure(AutomationError, _method, Table)
+
+
+def _ensure_registered(prog_id):
+    if _vexscope.is_registered(prog_id):
+        return
+    for needed, library in _SERVER_LIBRARIES:
+        path = os.path.join(LIBRARY_DIR, library)
+        if not _vexscope.is_registered(needed) and os.path.exists(path):
+            _vexscope.register_server(path)
+
+
+def Dispatch(prog_id):
+    """Creates an object of any registered class by its ProgID."""
+    if isinstance(prog_id, Object):
+        return prog_id
+    _ensure_registered(prog_id)
+    return _vexscope.create(prog_id)
+
+
+def connect(address=None):
+    """Creates the server's top-level object and connects it to the instrument at
+    `address` (default $VEXSCOPE_ADDRESS, else GPIB0::7::INSTR)."""
+    address = address or os.environ.get("VEXSCOPE_ADDRESS") or DEFAULT_ADDRESS
+    scope = Dispatch(SERVER_PROGID)
+    scope.Connect(address)
+    return scope
+
+
+class WithEvents:
+    """An object and the event handler advised on it. Attributes of the handler
+    come first; every other attribute is the object's."""
+
+    def __init__(self, obj, handler, cookies):
+        self.__dict__.update(_object=obj, _handler=handler, _cookies=cookies)
+
+    def __getattr__(self, name):
+        handler = self.__dict__["_handler"]
+        try:
+            return object.__getattribute__(handler, name)
+        except AttributeError:
+            return getattr(self.__dict__["_object"], name)
+
+    def __setattr__(self, name, value):
+        handler = self.__dict__["_handler"]
+        if name in handler.__dict__ or hasattr(type(handler), name):
+            setattr(handler, name, value)
+        else:
+            setattr(self.__dict__["_object"], name, value)
+
+    def __dir__(self):
+        return sorted(set(dir(self.__dict__["_object"])) | set(dir(self.__dict__["_handler"])))
+
+    @property
+    def object(self):
+        return self.__dict__["_object"]
+
+    @property
+    def handler(self):
+        return self.__dict__["_handler"]
+
+    def close_events(self):
+        """Stops the events (also done when the wrapper goes away)."""
+        obj = self.__dict__["_object"]
+        for iid, cookie in self.__dict__["_cookies"]:
+            _vexscope.unadvise(obj, iid, cookie)
+        self.__dict__["_cookies"] = []
+
+    def __del__(self):
+        try:
+            self.close_events()
+        except Exception:
+            pass
+
+
+def DispatchWithEvents(prog_id_or_object, handler_class):
+    """Creates (or takes) an object and connects an instance of `handler_class`,
+    whose methods are named after the events (or "On" and the name)."""
+    obj = Dispatch(prog_id_or_object)
+    handler = handler_class()
+    cookies = []
+    for event, iid in EVENT_INTERFACES.items():
+        if hasattr(handler, event) or hasattr(handler, "On" + event):
+            cookie = _vexscope.advise(obj, iid, handler)
+            if cookie is not None:
+                cookies.append((iid, cookie))
+    if not cookies:
+        raise TypeError(f"{obj!r} raises none of the events {handler_class.__name__} handles "
+                        f"({', '.join(EVENT_INTERFACES)})")
+    return WithEvents(obj, handler, cookies)
+
+
+class _Constants:
+    """Every enumeration constant of the registered type libraries by name, and
+    each enumeration as an IntEnum class."""
+
+    def __init__(self):
+        self._values = None
+
+    def _load(self):
+        if self._values is None:
+            values = {}
+            for library in _vexscope.type_library_names():
+                try:
+                    enums = _vexscope.enumerations(library)
+                except AutomationError:
+                    continue
+                for enum_name, members in enums:
+                    values[enum_name] = enum.IntEnum(enum_name, members, module=__name__)
+                    for constant, value in members:
+                        values.setdefault(constant, value)
+            self._values = values
+            self._lower = {k.lower(): v for k, v in values.items()}
+        return self._values
+
+    def __getattr__(self, name):
+        if name.startswith("_"):
+            raise AttributeError(name)
+        values = self._load()
+        if name in values:
+            return values[name]
+        if name.lower() in self._lower:
+            return self._lower[name.lower()]
+        import difflib
+        nearest = difflib.get_close_matches(name, values, 3, 0.6)
+        raise AttributeError(f"no constant '{name}'; nearest: {', '.join(nearest)}")
+
+    def __dir__(self):
+        return sorted(self._load())
+
+
+constants = _Constants()
