@@ -1,19 +1,11 @@
 #include "gpib_boards.h"
 
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <thread>
 
 #include "vex/io/io_interfaces.h"
 
 namespace vex::io {
 namespace {
-
-std::string Trim(std::string_view text) {
-  std::string_view t = com::TrimBlanks(text);
-  return std::string(t);
-}
 
 // Delivers messages to and from one instrument of the simulated bus.
 class SimulatedBusTransport final : public Transport {
@@ -131,61 +123,6 @@ class SimulatedBusTransport final : public Transport {
 
 std::unique_ptr<Transport> MakeSimulatedBusTransport(int board, int address) {
   return std::make_unique<SimulatedBusTransport>(board, address);
-}
-
-Result<GpibBoardMap> GpibBoardMap::Parse(std::string_view text) {
-  GpibBoardMap map;
-  std::stringstream entries{std::string(text)};
-  std::string entry;
-  while (std::getline(entries, entry, ',')) {
-    std::string item = Trim(entry);
-    if (item.empty()) continue;
-    auto eq = item.find('=');
-    if (eq == std::string::npos)
-      return Status(Errc::kBadAddress, "GPIB board entry \"" + item + "\" has no \"=\".");
-    std::string number = Trim(item.substr(0, eq)), target = Trim(item.substr(eq + 1));
-    if (number.rfind("GPIB", 0) == 0) number = number.substr(4);
-    char* end = nullptr;
-    long board = std::strtol(number.c_str(), &end, 10);
-    if (number.empty() || *end != '\0' || board < 0 || board > 15 || target.empty())
-      return Status(Errc::kBadAddress, "GPIB board entry \"" + item +
-                                           "\" is not \"n=sim\" or \"n=host\" with n 0 to 15.");
-    GpibBoard b;
-    if (com::EqualsNoCase(target, "sim"))
-      b.simulated = true;
-    else
-      b.gateway_host = target;
-    map.boards_[static_cast<int>(board)] = b;
-  }
-  return map;
-}
-
-GpibBoardMap GpibBoardMap::FromEnvironment() {
-  std::string text;
-  if (const char* env = std::getenv("VEX_GPIB_BOARDS")) {
-    text = env;
-  } else {
-    std::string path;
-    if (const char* file = std::getenv("VEX_GPIB_BOARDS_FILE"); file && *file) {
-      path = file;
-    } else if (const char* home = std::getenv("HOME"); home && *home) {
-      path = std::string(home) + "/.config/vex/gpib-boards.conf";
-    }
-    std::ifstream in(path);
-    std::string line;
-    while (in && std::getline(in, line)) {
-      if (auto hash = line.find('#'); hash != std::string::npos) line.resize(hash);
-      if (!Trim(line).empty()) text += (text.empty() ? "" : ",") + Trim(line);
-    }
-    if (!in.is_open() && text.empty()) text = "0=sim";  // nothing configured
-  }
-  auto parsed = Parse(text);
-  return parsed ? std::move(parsed.value()) : GpibBoardMap();
-}
-
-const GpibBoard* GpibBoardMap::Find(int board) const {
-  auto found = boards_.find(board);
-  return found == boards_.end() ? nullptr : &found->second;
 }
 
 }  // namespace vex::io

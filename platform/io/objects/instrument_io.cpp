@@ -114,8 +114,24 @@ HRESULT InstrumentIO::Open(const Variant& address) {
   session_->set_timeout(std::chrono::milliseconds(timeout_ms_));
   session_->set_term_char(term_char_);
   if (address_->kind == Address::Kind::kSerial) {
-    serial_ = address_->serial_settings();
-    serial_pending_ = false;
+    // The keywords give the starting values; what was put explicitly stays.
+    SerialSettings chosen = address_->serial_settings();
+    if (serial_put_ & kPutBaud) chosen.baud = serial_.baud;
+    if (serial_put_ & kPutDataBits) chosen.data_bits = serial_.data_bits;
+    if (serial_put_ & kPutParity) chosen.parity = serial_.parity;
+    if (serial_put_ & kPutStopBits) chosen.stop_bits = serial_.stop_bits;
+    if (serial_put_ & kPutHandshake) chosen.handshake = serial_.handshake;
+    serial_ = chosen;
+    if (SerialTransport* serial = Serial()) {
+      Status staged = serial->ApplySettings(Applied(serial_));
+      if (staged.ok()) staged = serial->SetDtr(dtr_);
+      if (staged.ok()) staged = serial->SetRts(rts_);
+      if (!staged.ok()) {
+        HRESULT hr = Fail(staged, "cannot open");
+        session_.reset();
+        return hr;
+      }
+    }
   }
   Status opened = session_->Open();
   if (!opened.ok()) {
@@ -192,10 +208,6 @@ HRESULT InstrumentIO::get_IOType(Bstr* type) {
 VEX_HOT HRESULT InstrumentIO::WriteMessage(std::string_view text, bool add_line_feed) {
   HRESULT hr = NeedOpen();
   if (FAILED(hr)) return hr;
-  if (serial_pending_) {
-    hr = ApplySerial();
-    if (FAILED(hr)) return hr;
-  }
   Status status;
   if (add_line_feed) {
     message_.assign(text);
@@ -282,33 +294,112 @@ HRESULT InstrumentIO::Command(IIOCommand** command) {
 
 // ---- Serial settings ----
 
-HRESULT InstrumentIO::ApplySerial() {
-  serial_pending_ = false;
-  if (!session_ || !address_ || address_->kind != Address::Kind::kSerial) return com::S_OK;
-  auto* serial = dynamic_cast<SerialTransport*>(&session_->transport());
-  if (!serial) return com::S_OK;
-  Status status = serial->ApplySettings(serial_);
-  if (!status.ok()) return Fail(status, "cannot apply the line settings");
+SerialTransport* InstrumentIO::Serial() {
+  return session_ ? dynamic_cast<SerialTransport*>(&session_->transport()) : nullptr;
+}
+
+// While the handshake is inactive, writes go out without flow control (the
+// line reset of the control writes "\r\n" so); the chosen handshake returns
+// when it is made active again.
+SerialSettings InstrumentIO::Applied(const SerialSettings& chosen) const {
+  SerialSettings applied = chosen;
+  if (!handshake_active_) applied.handshake = Handshake::kNone;
+  return applied;
+}
+
+HRESULT InstrumentIO::ChangeSerial(const SerialSettings& next, SerialField field) {
+  const SerialSettings applied = Applied(next);
+  Status status = SerialTransport::Check(applied);
+  if (status.ok()) {
+    if (SerialTransport* serial = Serial()) status = serial->ApplySettings(applied);
+  }
+  if (!status.ok()) return Fail(status, "cannot change the line settings");
+  serial_ = next;
+  serial_put_ |= field;
   return com::S_OK;
 }
 
 HRESULT InstrumentIO::put_BaudRate(std::int32_t baud) {
   if (baud <= 0) return com::E_INVALIDARG;
-  serial_.baud = baud;
-  serial_pending_ = true;
-  return ApplySerial();
+  SerialSettings next = serial_;
+  next.baud = baud;
+  return ChangeSerial(next, kPutBaud);
+}
+
+HRESULT InstrumentIO::get_BaudRate(std::int32_t* baud) {
+  if (!baud) return com::E_POINTER;
+  *baud = serial_.baud;
+  return com::S_OK;
 }
 
 HRESULT InstrumentIO::put_DataBits(std::int16_t bits) {
   if (bits < 5 || bits > 8) return com::E_INVALIDARG;
-  serial_.data_bits = bits;
-  return ApplySerial();
+  SerialSettings next = serial_;
+  next.data_bits = bits;
+  return ChangeSerial(next, kPutDataBits);
+}
+
+HRESULT InstrumentIO::get_DataBits(std::int16_t* bits) {
+  if (!bits) return com::E_POINTER;
+  *bits = static_cast<std::int16_t>(serial_.data_bits);
+  return com::S_OK;
 }
 
 HRESULT InstrumentIO::put_StopBits(std::int16_t bits) {
-  if (bits != 1 && bits != 2) return com::E_INVALIDARG;
-  serial_.stop_bits = bits == 1 ? StopBits::kOne : StopBits::kTwo;
-  return ApplySerial();
+  SerialSettings next = serial_;
+  switch (bits) {
+    case 1:
+      next.stop_bits = StopBits::kOne;
+      break;
+    case 15:
+      next.stop_bits = StopBits::kOneAndHalf;
+      break;
+    case 2:
+      next.stop_bits = StopBits::kTwo;
+      break;
+    default:
+      return com::E_INVALIDARG;
+  }
+  return ChangeSerial(next, kPutStopBits);
+}
+
+HRESULT InstrumentIO::get_StopBits(std::int16_t* bits) {
+  if (!bits) return com::E_POINTER;
+  *bits = serial_.stop_bits == StopBits::kOne          ? 1
+          : serial_.stop_bits == StopBits::kOneAndHalf ? 15
+                                                       : 2;
+  return com::S_OK;
+}
+
+HRESULT InstrumentIO::put_Parity(std::int16_t parity) {
+  static constexpr Parity kByCode[] = {Parity::kNone, Parity::kOdd, Parity::kEven, Parity::kMark,
+                                       Parity::kSpace};
+  if (parity < RS232_Parity_None || parity > RS232_Parity_Space) return com::E_INVALIDARG;
+  SerialSettings next = serial_;
+  next.parity = kByCode[parity];
+  return ChangeSerial(next, kPutParity);
+}
+
+HRESULT InstrumentIO::get_Parity(std::int16_t* parity) {
+  if (!parity) return com::E_POINTER;
+  switch (serial_.parity) {
+    case Parity::kNone:
+      *parity = RS232_Parity_None;
+      break;
+    case Parity::kOdd:
+      *parity = RS232_Parity_Odd;
+      break;
+    case Parity::kEven:
+      *parity = RS232_Parity_Even;
+      break;
+    case Parity::kMark:
+      *parity = RS232_Parity_Mark;
+      break;
+    case Parity::kSpace:
+      *parity = RS232_Parity_Space;
+      break;
+  }
+  return com::S_OK;
 }
 
 HRESULT InstrumentIO::get_Handshake(std::int16_t* handshake) {
@@ -320,34 +411,82 @@ HRESULT InstrumentIO::get_Handshake(std::int16_t* handshake) {
 }
 
 HRESULT InstrumentIO::put_Handshake(std::int16_t handshake) {
+  SerialSettings next = serial_;
   switch (handshake) {
     case RS232_HandShake_None:
-      serial_.handshake = Handshake::kNone;
+      next.handshake = Handshake::kNone;
       break;
     case RS232_HandShake_XON_XOFF:
-      serial_.handshake = Handshake::kXonXoff;
+      next.handshake = Handshake::kXonXoff;
       break;
     case RS232_HandShake_DTR_DSR:
-      serial_.handshake = Handshake::kDtrDsr;
+      next.handshake = Handshake::kDtrDsr;
       break;
     default:
       return com::E_INVALIDARG;
   }
-  return ApplySerial();
+  return ChangeSerial(next, kPutHandshake);
 }
 
 HRESULT InstrumentIO::put_DTR(VARIANT_BOOL on) {
-  auto* serial = session_ ? dynamic_cast<SerialTransport*>(&session_->transport()) : nullptr;
-  if (!serial) return com::S_OK;
-  Status status = serial->SetDtr(on == com::VARIANT_TRUE);
-  return status.ok() ? com::S_OK : Fail(status, "cannot set DTR");
+  const bool level = on == com::VARIANT_TRUE;
+  if (SerialTransport* serial = Serial()) {
+    Status status = serial->SetDtr(level);
+    if (!status.ok()) return Fail(status, "cannot set DTR");
+  }
+  dtr_ = level;
+  return com::S_OK;
+}
+
+HRESULT InstrumentIO::get_DTR(VARIANT_BOOL* on) {
+  if (!on) return com::E_POINTER;
+  *on = com::ToVariantBool(dtr_);
+  return com::S_OK;
 }
 
 HRESULT InstrumentIO::put_RTS(VARIANT_BOOL on) {
-  auto* serial = session_ ? dynamic_cast<SerialTransport*>(&session_->transport()) : nullptr;
-  if (!serial) return com::S_OK;
-  Status status = serial->SetRts(on == com::VARIANT_TRUE);
-  return status.ok() ? com::S_OK : Fail(status, "cannot set RTS");
+  const bool level = on == com::VARIANT_TRUE;
+  if (SerialTransport* serial = Serial()) {
+    Status status = serial->SetRts(level);
+    if (!status.ok()) return Fail(status, "cannot set RTS");
+  }
+  rts_ = level;
+  return com::S_OK;
+}
+
+HRESULT InstrumentIO::get_RTS(VARIANT_BOOL* on) {
+  if (!on) return com::E_POINTER;
+  *on = com::ToVariantBool(rts_);
+  return com::S_OK;
+}
+
+HRESULT InstrumentIO::ReadModemInput(ModemInput line, VARIANT_BOOL* on) {
+  if (!on) return com::E_POINTER;
+  *on = com::VARIANT_FALSE;
+  HRESULT hr = NeedOpen();
+  if (FAILED(hr)) return hr;
+  SerialTransport* serial = Serial();
+  if (!serial) return com::S_FALSE;
+  auto inputs = serial->ReadModemInputs();
+  if (!inputs.ok()) return Fail(inputs.status(), "cannot read the modem lines");
+  if (!inputs->present) return com::S_FALSE;
+  bool level = line == ModemInput::kDsr   ? inputs->dsr
+               : line == ModemInput::kCts ? inputs->cts
+                                          : inputs->dcd;
+  *on = com::ToVariantBool(level);
+  return com::S_OK;
+}
+
+HRESULT InstrumentIO::get_DSR(VARIANT_BOOL* on) {
+  return ReadModemInput(ModemInput::kDsr, on);
+}
+
+HRESULT InstrumentIO::get_CTS(VARIANT_BOOL* on) {
+  return ReadModemInput(ModemInput::kCts, on);
+}
+
+HRESULT InstrumentIO::get_DCD(VARIANT_BOOL* on) {
+  return ReadModemInput(ModemInput::kDcd, on);
 }
 
 HRESULT InstrumentIO::get_HandshakeActive(VARIANT_BOOL* on) {
@@ -356,19 +495,18 @@ HRESULT InstrumentIO::get_HandshakeActive(VARIANT_BOOL* on) {
   return com::S_OK;
 }
 
-// While the handshake is inactive, writes go out without flow control (the
-// line reset of the control writes "\r\n" so); the chosen handshake returns
-// when it is made active again.
 HRESULT InstrumentIO::put_HandshakeActive(VARIANT_BOOL on) {
-  bool active = on == com::VARIANT_TRUE;
+  const bool active = on == com::VARIANT_TRUE;
   if (active == handshake_active_) return com::S_OK;
   handshake_active_ = active;
-  auto* serial = session_ ? dynamic_cast<SerialTransport*>(&session_->transport()) : nullptr;
-  if (!serial) return com::S_OK;
-  SerialSettings applied = serial_;
-  if (!active) applied.handshake = Handshake::kNone;
-  Status status = serial->ApplySettings(applied);
-  return status.ok() ? com::S_OK : Fail(status, "cannot change the handshake");
+  if (SerialTransport* serial = Serial()) {
+    Status status = serial->ApplySettings(Applied(serial_));
+    if (!status.ok()) {
+      handshake_active_ = !active;
+      return Fail(status, "cannot change the handshake");
+    }
+  }
+  return com::S_OK;
 }
 
 HRESULT InstrumentIO::InterfaceSupportsErrorInfo(const com::IID& iid) {
@@ -413,6 +551,17 @@ const com::DispatchTable& InstrumentIO::Table() {
           .Get("HandshakeActive", 106, &ISerialIO::get_HandshakeActive,
                {Retval("Value", com::VT_BOOL)})
           .Put("HandshakeActive", 106, &ISerialIO::put_HandshakeActive, {In("Value", com::VT_BOOL)})
+          // Later members, in the order of the interface.
+          .Get("BaudRate", 100, &ISerialIO::get_BaudRate)
+          .Get("DataBits", 101, &ISerialIO::get_DataBits)
+          .Get("StopBits", 102, &ISerialIO::get_StopBits)
+          .Get("Parity", 107, &ISerialIO::get_Parity)
+          .Put("Parity", 107, &ISerialIO::put_Parity, {In("Value")})
+          .Get("DTR", 104, &ISerialIO::get_DTR, {Retval("Value", com::VT_BOOL)})
+          .Get("RTS", 105, &ISerialIO::get_RTS, {Retval("Value", com::VT_BOOL)})
+          .Get("DSR", 108, &ISerialIO::get_DSR, {Retval("Value", com::VT_BOOL)})
+          .Get("CTS", 109, &ISerialIO::get_CTS, {Retval("Value", com::VT_BOOL)})
+          .Get("DCD", 110, &ISerialIO::get_DCD, {Retval("Value", com::VT_BOOL)})
           .Build();
   return table;
 }

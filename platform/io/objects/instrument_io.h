@@ -18,6 +18,8 @@
 
 namespace vex::io {
 
+class SerialTransport;
+
 class InstrumentIO : public com::Object<IIO, ISerialIO, com::ISupportErrorInfo> {
  public:
   InstrumentIO() = default;
@@ -49,6 +51,16 @@ class InstrumentIO : public com::Object<IIO, ISerialIO, com::ISupportErrorInfo> 
   HRESULT put_RTS(VARIANT_BOOL on) override;
   HRESULT get_HandshakeActive(VARIANT_BOOL* on) override;
   HRESULT put_HandshakeActive(VARIANT_BOOL on) override;
+  HRESULT get_BaudRate(std::int32_t* baud) override;
+  HRESULT get_DataBits(std::int16_t* bits) override;
+  HRESULT get_StopBits(std::int16_t* bits) override;
+  HRESULT get_Parity(std::int16_t* parity) override;
+  HRESULT put_Parity(std::int16_t parity) override;
+  HRESULT get_DTR(VARIANT_BOOL* on) override;
+  HRESULT get_RTS(VARIANT_BOOL* on) override;
+  HRESULT get_DSR(VARIANT_BOOL* on) override;
+  HRESULT get_CTS(VARIANT_BOOL* on) override;
+  HRESULT get_DCD(VARIANT_BOOL* on) override;
 
   HRESULT InterfaceSupportsErrorInfo(const com::IID& iid) override;
   VEX_COM_IMPLEMENT_DISPATCH(InstrumentIO, Table())
@@ -67,15 +79,34 @@ class InstrumentIO : public com::Object<IIO, ISerialIO, com::ISupportErrorInfo> 
   HRESULT NeedOpen();
   HRESULT WriteMessage(std::string_view text, bool add_line_feed);
   HRESULT ReadReply(struct Reply* reply);
-  HRESULT ApplySerial();
+
+  // Serial settings. `serial_` holds the chosen settings: the address's
+  // keywords, overlaid by the settings put explicitly (`serial_put_`, bits
+  // of SerialField). The transport gets them with the handshake overlay
+  // applied, at Open while closed and at once while open; the transport
+  // keeps them, so that whatever opens it again applies them again.
+  enum SerialField : unsigned {
+    kPutBaud = 1,
+    kPutDataBits = 2,
+    kPutParity = 4,
+    kPutStopBits = 8,
+    kPutHandshake = 16,
+  };
+  SerialTransport* Serial();
+  SerialSettings Applied(const SerialSettings& chosen) const;
+  HRESULT ChangeSerial(const SerialSettings& next, SerialField field);
+  enum class ModemInput { kDsr, kCts, kDcd };
+  HRESULT ReadModemInput(ModemInput line, VARIANT_BOOL* on);
 
   std::optional<Address> address_;
   std::unique_ptr<Session> session_;
   std::int16_t term_char_ = 10;
   std::int32_t timeout_ms_ = 2000;
   SerialSettings serial_{};
-  bool serial_pending_ = false;
+  unsigned serial_put_ = 0;
   bool handshake_active_ = true;
+  bool dtr_ = true;
+  bool rts_ = true;
   // A command and its line feed, kept between writes so that a command
   // costs no allocation once the buffer has grown to its length.
   std::string message_;

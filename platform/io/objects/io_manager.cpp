@@ -4,6 +4,7 @@
 
 #include "gpib_boards.h"
 #include "instrument_io.h"
+#include "vex/io/port_map.h"
 #include "vex/io/serial_ports.h"
 #include "vex/io/transport_factory.h"
 #ifdef VEX_IO_HAVE_VXI11
@@ -86,11 +87,13 @@ void ListBoard(int board, const GpibBoard& target, std::vector<Variant>* items) 
 void RegisterGpibTransports() {
   static std::once_flag once;
   std::call_once(once, [] {
-    auto boards = std::make_shared<GpibBoardMap>(GpibBoardMap::FromEnvironment());
+    // The board map is read when each transport is made, as FindIO reads it
+    // when it lists: both see the map as configured at that moment.
     TransportFactory::Global().Register(
-        Address::Kind::kGpib,
-        [boards](const Address& address) -> Result<std::unique_ptr<Transport>> {
-          const GpibBoard* board = boards->Find(address.board);
+        Address::Kind::kGpib, [](const Address& address) -> Result<std::unique_ptr<Transport>> {
+          GpibBoardMap boards = GpibBoardMap::Load();
+          ConfigReader::ReportOnce(boards.problems());
+          const GpibBoard* board = boards.Find(address.board);
           if (!board) {
             return Status(Errc::kNotOpen, "GPIB" + std::to_string(address.board) +
                                               " is not in the GPIB board map (VEX_GPIB_BOARDS).");
@@ -181,13 +184,16 @@ HRESULT IOManager::FindIO(const Bstr& pattern, com::IDispatch** collection) {
   for (auto& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   std::vector<Variant> items;
   if (text == "COM*" || text == "ASRL*") {
-    for (const auto& port : ListComPorts(PortMap::FromEnvironment())) {
+    PortMap ports = PortMap::Load();
+    ConfigReader::ReportOnce(ports.problems());
+    for (const auto& port : ListComPorts(ports)) {
       auto parsed = ParseAddress(port.name);
       if (parsed) items.push_back(UnopenedIO(parsed.value()));
     }
   } else if (text.rfind("GPIB", 0) == 0) {
     std::string rest = text.substr(4);
-    GpibBoardMap boards = GpibBoardMap::FromEnvironment();
+    GpibBoardMap boards = GpibBoardMap::Load();
+    ConfigReader::ReportOnce(boards.problems());
     if (rest == "*") {
       for (const auto& [number, board] : boards.Boards()) ListBoard(number, board, &items);
     } else {

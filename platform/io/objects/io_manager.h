@@ -11,7 +11,8 @@ class IOManager : public com::Object<IIOManager, com::ISupportErrorInfo> {
   IOManager();
   HRESULT get_ProgID(Bstr* prog_id) override;
   HRESULT CreateIO(const Bstr& address, IIO** io) override;
-  // "COM*": the mapped COM ports and the real serial ports present; "GPIB*":
+  // "COM*": the COM names whose device is present (pinned by the port map,
+  // or a USB adapter or UART found, see vex/io/port_map.h); "GPIB*":
   // every instrument on every board as "GPIBn::a::INSTR"; "GPIBn": those of
   // board n. The collection's Item is 1-based, as collections are; each item
   // is an I/O object with that address, not yet opened.
@@ -35,8 +36,8 @@ class PageDisplay : public com::Object<IPageDisplay> {
   static const com::DispatchTable& Table();
 };
 
-// Registers the GPIB boards of the board map with the process's transport
-// table (once).
+// Registers the GPIB transport with the process's transport table (once); it
+// follows the board map as configured when each transport is made.
 void RegisterGpibTransports();
 
 }  // namespace vex::io

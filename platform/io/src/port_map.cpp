@@ -1,110 +1,92 @@
 #include "vex/io/port_map.h"
 
-#include <cctype>
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
+#include <filesystem>
+#include <set>
 
 #include "vex/io/address.h"
 
 namespace vex::io {
 namespace {
 
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
-  return s;
+// The COM number an entry's key names, or 0.
+int ComNumber(std::string_view key) {
+  auto parsed = ParseAddress(key);
+  if (!parsed || parsed->kind != Address::Kind::kSerial || key.find("::") != key.npos) return 0;
+  return parsed->board;
 }
 
-// Parses every item; good items go into *out, the first bad one is reported.
-Status ParseInto(std::string_view text, PortMap* out) {
-  Status first_error;
-  std::size_t pos = 0;
-  while (pos <= text.size()) {
-    std::size_t end = text.find_first_of(",\n", pos);
-    if (end == std::string_view::npos) end = text.size();
-    std::string_view item = Trim(text.substr(pos, end - pos));
-    pos = end + 1;
-    if (item.empty() || item.front() == '#') continue;
-    std::size_t eq = item.find('=');
-    Status st;
-    if (eq == std::string_view::npos) {
-      st = Status(Errc::kInvalidArgument,
-                  "port map entry \"" + std::string(item) + "\" is not COMn=<device path>");
-    } else {
-      std::string_view name = Trim(item.substr(0, eq));
-      std::string_view path = Trim(item.substr(eq + 1));
-      auto parsed = ParseAddress(name);
-      if (!parsed || parsed->kind != Address::Kind::kSerial || name.find("::") != name.npos) {
-        st = Status(Errc::kInvalidArgument,
-                    "port map entry \"" + std::string(item) + "\" does not name COM" +
-                        std::to_string(kFirstComPort) + " to COM" + std::to_string(kLastComPort));
-      } else if (path.empty()) {
-        st = Status(Errc::kInvalidArgument,
-                    "port map entry \"" + std::string(item) + "\" has an empty device path");
-      } else {
-        st = out->Set(parsed->board, std::string(path));
-      }
-    }
-    if (!st.ok() && first_error.ok()) first_error = st;
-  }
-  return first_error;
-}
-
-std::string ConfigFilePath() {
-  if (const char* f = std::getenv("VEX_COM_PORTS_FILE"); f && *f) return f;
-  if (const char* x = std::getenv("XDG_CONFIG_HOME"); x && *x)
-    return std::string(x) + "/vex/com-ports.conf";
-  if (const char* h = std::getenv("HOME"); h && *h)
-    return std::string(h) + "/.config/vex/com-ports.conf";
-  return {};
+std::string Canonical(const std::string& path) {
+  std::error_code ec;
+  auto real = std::filesystem::canonical(path, ec);
+  return ec ? path : real.string();
 }
 
 }  // namespace
 
-Result<PortMap> PortMap::Parse(std::string_view text) {
+PortMap PortMap::FromConfig(const ConfigText& text) {
   PortMap map;
-  Status st = ParseInto(text, &map);
-  if (!st.ok()) return st;
-  return map;
-}
-
-PortMap PortMap::FromEnvironment() {
-  PortMap map;
-  if (std::string file = ConfigFilePath(); !file.empty()) {
-    std::ifstream in(file);
-    if (in) {
-      std::stringstream ss;
-      ss << in.rdbuf();
-      (void)ParseInto(ss.str(), &map);
+  map.problems_ = text.problems;
+  for (const auto& entry : text.entries) {
+    int port = ComNumber(entry.key);
+    if (port == 0) {
+      map.problems_.push_back(
+          {entry.origin, "\"" + entry.key + "\" does not name COM" + std::to_string(kFirstComPort) +
+                             " to COM" + std::to_string(kLastComPort) + "; the entry is skipped"});
+      continue;
     }
-  }
-  if (const char* env = std::getenv("VEX_COM_PORTS"); env && *env) {
-    PortMap from_env;
-    (void)ParseInto(env, &from_env);
-    map.Merge(from_env);
+    (void)map.Set(port, entry.value, entry.origin);
   }
   return map;
 }
 
-Status PortMap::Set(int port, std::string device_path) {
+PortMap PortMap::Load(const DeviceRoot& root) {
+  PortMap map = FromConfig(ConfigReader::Read(kPortMapConfig));
+  map.FillFree(DetectSerialPorts(root));
+  return map;
+}
+
+Result<PortMap> PortMap::Parse(std::string_view text) {
+  ConfigText config;
+  ConfigReader::Split(text, "port map", false, &config);
+  PortMap map = FromConfig(config);
+  if (!map.problems_.empty())
+    return Status(Errc::kInvalidArgument, "port map entry: " + map.problems_.front().ToString());
+  return map;
+}
+
+Status PortMap::Set(int port, std::string device_path, std::string origin) {
   if (port < kFirstComPort || port > kLastComPort)
     return Status(Errc::kInvalidArgument, "COM" + std::to_string(port) + " is not a COM port");
   if (device_path.empty())
     return Status(Errc::kInvalidArgument,
                   "COM" + std::to_string(port) + " is mapped to an empty device path");
-  entries_[port] = std::move(device_path);
+  entries_[port] = Entry{std::move(device_path), true, std::move(origin)};
   return {};
 }
 
-void PortMap::Merge(const PortMap& other) {
-  for (const auto& [port, path] : other.entries_) entries_[port] = path;
+void PortMap::FillFree(const std::vector<SerialDevice>& found) {
+  std::set<std::string> taken;
+  for (const auto& [port, entry] : entries_) taken.insert(Canonical(entry.device));
+  auto next = found.begin();
+  for (int port = kFirstComPort; port <= kLastComPort; ++port) {
+    if (entries_.count(port)) continue;
+    while (next != found.end() &&
+           taken.count(next->resolved.empty() ? Canonical(next->path) : next->resolved))
+      ++next;
+    if (next == found.end()) return;
+    entries_[port] = Entry{next->path, false, {}};
+    ++next;
+  }
 }
 
 std::string PortMap::DevicePath(int port) const {
   auto it = entries_.find(port);
-  if (it != entries_.end()) return it->second;
-  return "/dev/ttyS" + std::to_string(port - 1);
+  return it == entries_.end() ? std::string() : it->second.device;
+}
+
+bool PortMap::IsMapped(int port) const {
+  auto it = entries_.find(port);
+  return it != entries_.end() && it->second.pinned;
 }
 
 }  // namespace vex::io

@@ -1,6 +1,7 @@
 #include "vex/io/serial_transport.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -13,6 +14,7 @@
 #include <utility>
 
 #include "fd_io.h"
+#include "vex/io/serial_ports.h"
 
 namespace vex::io {
 namespace {
@@ -74,10 +76,21 @@ SerialTransport::~SerialTransport() {
 Status SerialTransport::Open(Deadline) {
   Close();
   int fd = ::open(path_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return Status::FromErrno("open " + path_, errno);
+  if (fd < 0) {
+    const int err = errno;
+    // TIOCEXCL of another opener makes open fail with EBUSY.
+    if (err == EBUSY)
+      return Status(Errc::kIoError,
+                    path_ + " is in use by another program, which holds it exclusively", err);
+    return Status::FromErrno("open " + path_, err);
+  }
   if (!::isatty(fd)) {
     ::close(fd);
     return Status(Errc::kIoError, path_ + " is not a terminal device");
+  }
+  if (Status st = TakeExclusively(fd); !st.ok()) {
+    ::close(fd);
+    return st;
   }
   fd_ = fd;
   has_modem_lines_ = true;
@@ -85,11 +98,8 @@ Status SerialTransport::Open(Deadline) {
   is_pty_ = ::fstat(fd, &st_buf) == 0 && major(st_buf.st_rdev) >= kPtySlaveMajorFirst &&
             major(st_buf.st_rdev) <= kPtySlaveMajorLast;
   Status st = ApplySettings(settings_);
-  if (!st.ok()) {
-    Close();
-    return st;
-  }
-  st = SetDtr(true);
+  if (st.ok()) st = SetDtr(dtr_);
+  if (st.ok()) st = SetRts(rts_);
   if (!st.ok()) {
     Close();
     return st;
@@ -98,25 +108,50 @@ Status SerialTransport::Open(Deadline) {
   return {};
 }
 
+Status SerialTransport::TakeExclusively(int fd) {
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const int err = errno;
+    if (err != EWOULDBLOCK) return Status::FromErrno("lock " + path_, err);
+    PortHolder holder = ProbePortHolder(path_);
+    std::string who = holder.pid > 0 ? "process " + std::to_string(holder.pid) : "another program";
+    return Status(Errc::kIoError, path_ + " is in use: " + who + " holds its lock", EBUSY);
+  }
+  // Privileged openers pass TIOCEXCL, and a pty refuses it on some kernels;
+  // the lock above is what every cooperating program checks.
+  (void)::ioctl(fd, TIOCEXCL);
+  return {};
+}
+
 void SerialTransport::Close() {
   if (fd_ >= 0) {
+    // The exclusive flag belongs to the tty, which outlives this descriptor
+    // while another side holds it open (the master of a pty).
+    (void)::ioctl(fd_, TIOCNXCL);
     ::close(fd_);
     fd_ = -1;
   }
 }
 
-Status SerialTransport::ApplySettings(const SerialSettings& s) {
+Status SerialTransport::Check(const SerialSettings& s) {
   speed_t speed;
   if (!SpeedCode(s.baud, &speed))
-    return Status(Errc::kUnsupported, path_ + ": baud rate " + std::to_string(s.baud) +
-                                          " is not supported by the serial driver");
+    return Status(Errc::kUnsupported,
+                  "baud rate " + std::to_string(s.baud) + " is not supported by the serial driver");
   if (s.data_bits < 5 || s.data_bits > 8)
     return Status(Errc::kUnsupported,
-                  path_ + ": data size " + std::to_string(s.data_bits) + " is not 5 to 8");
+                  "data size " + std::to_string(s.data_bits) + " is not 5 to 8");
   // termios has one "two stop bits" flag, which the UART turns into 1.5 stop
   // bits at five data bits.
   if (s.stop_bits == StopBits::kOneAndHalf && s.data_bits != 5)
-    return Status(Errc::kUnsupported, path_ + ": 1.5 stop bits need a data size of 5");
+    return Status(Errc::kUnsupported, "1.5 stop bits need a data size of 5");
+  return {};
+}
+
+Status SerialTransport::ApplySettings(const SerialSettings& s) {
+  if (Status checked = Check(s); !checked.ok())
+    return Status(checked.code(), path_ + ": " + checked.message());
+  speed_t speed = B9600;
+  SpeedCode(s.baud, &speed);
   if (fd_ < 0) {
     settings_ = s;
     return {};
@@ -179,11 +214,15 @@ Status SerialTransport::ApplySettings(const SerialSettings& s) {
   const SerialSettings previous = settings_;
   settings_ = s;
   auto now = ReadSettings();
-  // A pty forces eight bits without parity (it has no wire to frame);
-  // there only the rest is checked.
+  // A pty forces eight bits without parity (it has no wire to frame):
+  // there only the rest is checked, and the stop-bit flag alone (read back
+  // at eight bits, 1.5 stop bits look like two).
   const bool framing_differs =
       now.ok() && !is_pty_ && (now->data_bits != s.data_bits || now->parity != s.parity);
-  if (now.ok() && (framing_differs || now->baud != s.baud || now->stop_bits != s.stop_bits)) {
+  const bool stop_differs =
+      now.ok() && (is_pty_ ? (now->stop_bits == StopBits::kOne) != (s.stop_bits == StopBits::kOne)
+                           : now->stop_bits != s.stop_bits);
+  if (now.ok() && (framing_differs || stop_differs || now->baud != s.baud)) {
     settings_ = previous;
     return Status(Errc::kUnsupported,
                   path_ + ": the serial driver did not accept " + std::to_string(s.baud) +
@@ -235,8 +274,7 @@ Result<SerialSettings> SerialTransport::ReadSettings() const {
 }
 
 Status SerialTransport::SetModemLine(int bit, bool on, const char* name) {
-  if (fd_ < 0) return Status(Errc::kNotOpen, path_ + " is not open");
-  if (!has_modem_lines_) return {};
+  if (fd_ < 0 || !has_modem_lines_) return {};
   int bits = bit;
   if (::ioctl(fd_, on ? TIOCMBIS : TIOCMBIC, &bits) != 0) {
     if (NoModemLines(errno)) {
@@ -249,10 +287,34 @@ Status SerialTransport::SetModemLine(int bit, bool on, const char* name) {
 }
 
 Status SerialTransport::SetDtr(bool on) {
-  return SetModemLine(TIOCM_DTR, on, "DTR");
+  Status st = SetModemLine(TIOCM_DTR, on, "DTR");
+  if (st.ok()) dtr_ = on;
+  return st;
 }
+
 Status SerialTransport::SetRts(bool on) {
-  return SetModemLine(TIOCM_RTS, on, "RTS");
+  Status st = SetModemLine(TIOCM_RTS, on, "RTS");
+  if (st.ok()) rts_ = on;
+  return st;
+}
+
+Result<SerialTransport::ModemInputs> SerialTransport::ReadModemInputs() {
+  if (fd_ < 0) return Status(Errc::kNotOpen, path_ + " is not open");
+  ModemInputs in;
+  if (!has_modem_lines_) return in;
+  int bits = 0;
+  if (::ioctl(fd_, TIOCMGET, &bits) != 0) {
+    if (NoModemLines(errno)) {
+      has_modem_lines_ = false;
+      return in;
+    }
+    return Status::FromErrno("read modem lines of " + path_, errno);
+  }
+  in.present = true;
+  in.dsr = (bits & TIOCM_DSR) != 0;
+  in.cts = (bits & TIOCM_CTS) != 0;
+  in.dcd = (bits & TIOCM_CAR) != 0;
+  return in;
 }
 
 Status SerialTransport::WaitForDsr(Deadline deadline) {

@@ -8,10 +8,22 @@
 
 namespace vex::io {
 
-void TransportFactory::RegisterDefaults(PortMap ports) {
+void TransportFactory::RegisterDefaults(std::optional<PortMap> ports) {
   Register(Address::Kind::kSerial, [ports](const Address& a) -> Result<std::unique_ptr<Transport>> {
-    return std::unique_ptr<Transport>(
-        new SerialTransport(ports.DevicePath(a.board), a.serial_settings()));
+    std::string device;
+    if (ports) {
+      device = ports->DevicePath(a.board);
+    } else {
+      PortMap now = PortMap::Load();
+      ConfigReader::ReportOnce(now.problems());
+      device = now.DevicePath(a.board);
+    }
+    if (device.empty())
+      return Status(Errc::kNotOpen, a.interface_name() +
+                                        " names no serial port: the port map (VEX_COM_PORTS, "
+                                        "com-ports.conf) does not name it, and no further USB "
+                                        "serial adapter or UART was found");
+    return std::unique_ptr<Transport>(new SerialTransport(device, a.serial_settings()));
   });
   Register(Address::Kind::kTcpSocket, [](const Address& a) -> Result<std::unique_ptr<Transport>> {
     return std::unique_ptr<Transport>(new TcpTransport(a.host, a.port));
@@ -26,7 +38,7 @@ void TransportFactory::RegisterDefaults(PortMap ports) {
 TransportFactory& TransportFactory::Global() {
   static TransportFactory* global = [] {
     auto* f = new TransportFactory;
-    f->RegisterDefaults(PortMap::FromEnvironment());
+    f->RegisterDefaults();
     return f;
   }();
   return *global;

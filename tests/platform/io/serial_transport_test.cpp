@@ -3,6 +3,7 @@
 #include "vex/io/serial_transport.h"
 
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <termios.h>
 
 #include "peers.h"
@@ -97,6 +98,58 @@ TEST(SerialTransportTest, XoffFromTheDevicePausesOutputUntilXon) {
   std::uint8_t buf[8];
   auto r = s.Read(buf, DeadlineAfter(milliseconds(50)));
   EXPECT_EQ(r.status().code(), Errc::kTimeout);
+}
+
+TEST(SerialTransportTest, WhatIsPutWhileClosedIsAppliedByEveryOpen) {
+  PtyPeer peer("Baud=9600,Handshake=NONE");
+  ASSERT_TRUE(peer.Start());
+  SerialTransport& s = Serial(peer);
+  s.Close();
+  SerialSettings next{38400, 8, Parity::kNone, StopBits::kTwo, Handshake::kXonXoff};
+  ASSERT_TRUE(s.ApplySettings(next).ok());
+  ASSERT_TRUE(s.SetDtr(false).ok());
+  ASSERT_TRUE(s.SetRts(false).ok());
+  EXPECT_FALSE(s.dtr());
+  EXPECT_FALSE(s.rts());
+  // Bad values fail while closed as they would while open.
+  EXPECT_EQ(s.ApplySettings({12345, 8, Parity::kNone, StopBits::kOne, Handshake::kNone}).code(),
+            Errc::kUnsupported);
+  // Opened again, as a reopen after a lost device does, the line gets the
+  // settings of now, not those it was made with.
+  ASSERT_TRUE(s.Open(DeadlineAfter(milliseconds(500))).ok());
+  auto got = s.ReadSettings();
+  ASSERT_TRUE(got.ok());
+  EXPECT_EQ(*got, next);
+  EXPECT_FALSE(s.dtr());  // a pty cannot show the level; the transport keeps it
+  auto inputs = s.ReadModemInputs();
+  ASSERT_TRUE(inputs.ok()) << inputs.status().ToString();
+  EXPECT_FALSE(inputs->present);  // TIOCMGET fails on a pty: no lines, no error
+}
+
+TEST(SerialTransportTest, TakesThePortExclusively) {
+  PtyPeer peer;
+  ASSERT_TRUE(peer.Start());
+  const std::string path = peer.slave_path();
+  SerialTransport second(path, SerialSettings{});
+  Status st = second.Open(DeadlineAfter(milliseconds(100)));
+  EXPECT_EQ(st.code(), Errc::kIoError);
+  EXPECT_EQ(st.sys_errno(), EBUSY);
+  EXPECT_EQ(st.message(),
+            path + " is in use: process " + std::to_string(::getpid()) + " holds its lock");
+  EXPECT_FALSE(second.is_open());
+  // TIOCEXCL keeps unprivileged openers out; root passes it, so only a
+  // process without that privilege would see EBUSY from open itself.
+  if (::geteuid() != 0) {
+    EXPECT_LT(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK), 0);
+    EXPECT_EQ(errno, EBUSY);
+  }
+  peer.transport()->Close();
+  ASSERT_TRUE(second.Open(DeadlineAfter(milliseconds(100))).ok());
+  // Closing gives the tty back: the exclusive flag does not outlive us.
+  second.Close();
+  int plain = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  EXPECT_GE(plain, 0);
+  if (plain >= 0) ::close(plain);
 }
 
 TEST(SerialTransportTest, OpenFailuresNameTheDevice) {

@@ -52,6 +52,15 @@ enum HandshakeCode : std::int16_t {
   RS232_HandShake_DTR_DSR = 4,
 };
 
+// Parity codes of the serial interface.
+enum ParityCode : std::int16_t {
+  RS232_Parity_None = 0,
+  RS232_Parity_Odd = 1,
+  RS232_Parity_Even = 2,
+  RS232_Parity_Mark = 3,
+  RS232_Parity_Space = 4,
+};
+
 // Levels of log entries that clients forward (the log level type of this library).
 enum LogLevel : std::int32_t {
   LogLevel_None = 0,
@@ -126,21 +135,52 @@ struct IIO : com::IDispatch {
 };
 
 // Serial I/O objects answer this as well.
+//
+// Every line setting (baud rate, data bits, parity, stop bits, handshake)
+// and the DTR and RTS levels can be read and written at any time. While the
+// object is not open they are kept and applied when it opens; while it is
+// open they take effect at once. The address's keywords ("COM1::Baud=19200")
+// give the starting values; a setting put explicitly, before or after Open,
+// wins over the keyword, also when the object is opened again. A value the
+// serial driver cannot take fails at the put and leaves the setting as it
+// was. DTR and RTS are raised when the port opens unless put false before.
+// Non-serial I/O objects keep the settings without effect.
 struct ISerialIO : com::IDispatch {
   using Base = com::IDispatch;
   static constexpr com::IID kIid = com::MakeGuid("{7A3E5C10-2B4D-4F61-8E9A-1C2D3E4F5B06}");
   virtual HRESULT put_BaudRate(std::int32_t baud) = 0;
+  // 5 to 8.
   virtual HRESULT put_DataBits(std::int16_t bits) = 0;
-  // The further line setting: the number of stop bits (1 or 2).
+  // The number of stop bits: 1 or 2, or 15 for 1.5 (with five data bits).
   virtual HRESULT put_StopBits(std::int16_t bits) = 0;
   virtual HRESULT get_Handshake(std::int16_t* handshake) = 0;
   virtual HRESULT put_Handshake(std::int16_t handshake) = 0;
   virtual HRESULT put_DTR(VARIANT_BOOL on) = 0;
   virtual HRESULT put_RTS(VARIANT_BOOL on) = 0;
   // Whether the handshake is applied to writes; a reset of the line clears
-  // it while it writes "\r\n" and restores it afterwards.
+  // it while it writes "\r\n" and restores it afterwards. It overlays the
+  // handshake setting: while it is false no handshake is applied, whatever
+  // other setting is put, and the chosen handshake returns when it is set
+  // true again.
   virtual HRESULT get_HandshakeActive(VARIANT_BOOL* on) = 0;
   virtual HRESULT put_HandshakeActive(VARIANT_BOOL on) = 0;
+
+  // Later members; the ones above keep their places.
+  virtual HRESULT get_BaudRate(std::int32_t* baud) = 0;
+  virtual HRESULT get_DataBits(std::int16_t* bits) = 0;
+  virtual HRESULT get_StopBits(std::int16_t* bits) = 0;
+  // A ParityCode.
+  virtual HRESULT get_Parity(std::int16_t* parity) = 0;
+  virtual HRESULT put_Parity(std::int16_t parity) = 0;
+  // The levels last put (or to be driven at open).
+  virtual HRESULT get_DTR(VARIANT_BOOL* on) = 0;
+  virtual HRESULT get_RTS(VARIANT_BOOL* on) = 0;
+  // The modem input lines as the device reports them now; the object must
+  // be open. A device without modem lines (a pseudo-terminal) answers
+  // S_FALSE and false: the line is not there, which is not an error.
+  virtual HRESULT get_DSR(VARIANT_BOOL* on) = 0;
+  virtual HRESULT get_CTS(VARIANT_BOOL* on) = 0;
+  virtual HRESULT get_DCD(VARIANT_BOOL* on) = 0;
 };
 
 struct IIOManager : com::IDispatch {

@@ -1,47 +1,60 @@
 // Which device stands behind each COM port name.
 //
-// COMn is looked up in this order:
-//   1. the environment variable VEX_COM_PORTS, a comma-separated list of
-//      "COMn=<device path>" (for example "COM1=/dev/pts/3,COM2=/dev/ttyUSB0");
-//   2. the file named by VEX_COM_PORTS_FILE, or else
-//      $XDG_CONFIG_HOME/vex/com-ports.conf (~/.config/vex/com-ports.conf when
-//      XDG_CONFIG_HOME is unset): one "COMn=<device path>" per line, blank
-//      lines and lines starting with '#' ignored;
-//   3. the default /dev/ttyS<n-1>, the first UARTs as Linux names them.
-// The environment wins over the file so that a test or a single run can
-// point a COM name at a pty without editing the user's configuration. A
-// malformed entry is skipped; Parse reports it for callers that want to know.
+// The port map (read by ConfigReader as VEX_COM_PORTS / com-ports.conf, one
+// "COMn=<device path>" an entry) pins COM names to devices; a malformed
+// entry is reported with its file and line and skipped. COM names that the
+// map leaves free take the serial ports found on this computer
+// (DetectSerialPorts: USB adapters in /dev/serial/by-id order, then UARTs)
+// that the map does not already name, in order. So with no map, a plugged-in
+// USB adapter is COM1; adding a second adapter may shift the COM numbers of
+// the found ports, which a map pins.
 #pragma once
 
 #include <map>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "vex/io/config_reader.h"
+#include "vex/io/serial_ports.h"
 #include "vex/io/status.h"
 
 namespace vex::io {
 
 class PortMap {
  public:
+  struct Entry {
+    std::string device;
+    bool pinned = false;  // named by the port map, not found by detection
+    std::string origin;   // where the port map named it ("file:3"), when pinned
+  };
+
   PortMap() = default;
 
-  // The map of this process: file entries overlaid by the environment's.
-  static PortMap FromEnvironment();
-  // Entries from "COMn=path" items separated by commas or new lines.
+  // The map of this process as configured now, with the free COM names
+  // filled from the ports found under `root`.
+  static PortMap Load(const DeviceRoot& root = {});
+  // The same from configuration text already read (no detection).
+  static PortMap FromConfig(const ConfigText& text);
+  // Pinned entries from "COMn=path" items separated by commas or new lines;
+  // the first malformed entry fails the whole parse.
   static Result<PortMap> Parse(std::string_view text);
 
-  // Maps COMn (n = kFirstComPort..kLastComPort) to a device path.
-  Status Set(int port, std::string device_path);
-  // Entries of `other` replace those of this map.
-  void Merge(const PortMap& other);
+  // Pins COMn (n = kFirstComPort..kLastComPort) to a device path.
+  Status Set(int port, std::string device_path, std::string origin = {});
+  // Gives each free COM name the next found port that no entry names.
+  void FillFree(const std::vector<SerialDevice>& found);
 
-  // The device for COMn: the mapped path or /dev/ttyS<n-1>.
+  // The device for COMn; empty when the name stands for nothing.
   std::string DevicePath(int port) const;
-  bool IsMapped(int port) const { return entries_.count(port) != 0; }
-  const std::map<int, std::string>& entries() const { return entries_; }
+  bool IsMapped(int port) const;
+  const std::map<int, Entry>& entries() const { return entries_; }
+  // Malformed entries that were skipped.
+  const std::vector<ConfigProblem>& problems() const { return problems_; }
 
  private:
-  std::map<int, std::string> entries_;
+  std::map<int, Entry> entries_;
+  std::vector<ConfigProblem> problems_;
 };
 
 }  // namespace vex::io

@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 #include "vex/io/address.h"
 #include "vex/io/port_map.h"
@@ -24,9 +25,11 @@ class TransportFactory {
   TransportFactory& operator=(const TransportFactory&) = delete;
 
   // Registers this layer's transports: serial through `ports`, TCP sockets,
-  // and VXI-11 when built with liblxi.
-  void RegisterDefaults(PortMap ports);
-  // The process-wide table, with defaults over PortMap::FromEnvironment().
+  // and VXI-11 when built with liblxi. Without `ports`, a serial transport
+  // looks its COM name up in the port map as configured at that moment
+  // (PortMap::Load), as listing does, and its problems are reported once.
+  void RegisterDefaults(std::optional<PortMap> ports = std::nullopt);
+  // The process-wide table, with the defaults over the configured port map.
   static TransportFactory& Global();
 
   void Register(Address::Kind kind, Maker maker);
