@@ -100,6 +100,7 @@ HRESULT ResolveMember(const DispatchTable& table, std::string_view name, MemberA
                       MemberTarget* target, MemberCallIssue* issue) {
   if (!target) return E_POINTER;
   *target = MemberTarget{};
+  if (issue) issue->member = std::string(here);
   DISPID id = DISPID_UNKNOWN;
   if (FAILED(table.IdOfName(name, &id))) {
     return Refuse(issue, MemberProblem::kUnknownName, DISP_E_UNKNOWNNAME,
@@ -318,7 +319,8 @@ HRESULT CallMember(IDispatch* object, std::string_view name, MemberAction action
 
 HRESULT CallMemberPath(IDispatch* root, std::string_view path_text, MemberAction action,
                        const std::vector<std::string>& extra, const ConstantResolver* constants,
-                       MemberCallResult* result, MemberCallIssue* issue) {
+                       MemberCallResult* result, MemberCallIssue* issue,
+                       std::string_view root_name) {
   if (!root) return E_POINTER;
   std::vector<PathSegment> path;
   std::string message;
@@ -328,8 +330,7 @@ HRESULT CallMemberPath(IDispatch* root, std::string_view path_text, MemberAction
   for (std::size_t s = 0; s < path.size(); ++s) {
     const PathSegment& segment = path[s];
     const bool last = s + 1 == path.size();
-    const std::string where =
-        s == 0 ? std::string("the top-level object") : MemberPathText(path, s);
+    const std::string where = s == 0 ? std::string(root_name) : MemberPathText(path, s);
     const std::string here = MemberPathText(path, s + 1);
     const DispatchTable* table = nullptr;
     hr = object->GetTypeInfo(&table);
@@ -372,6 +373,7 @@ HRESULT CallMemberPath(IDispatch* root, std::string_view path_text, MemberAction
     }
     IDispatch* next_object = outcome.retval ? outcome.retval->value.Dispatch() : nullptr;
     if (!next_object) {
+      if (issue) issue->member = here;
       return Refuse(issue, MemberProblem::kNotAnObject, DISP_E_TYPEMISMATCH,
                     Quoted(here) + " is not an object; it cannot be followed by '.'");
     }

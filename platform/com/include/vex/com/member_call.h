@@ -60,6 +60,7 @@ enum class MemberProblem : std::uint8_t {
 struct MemberCallIssue {
   MemberProblem problem = MemberProblem::kNone;
   std::string message;
+  std::string member;  // the member concerned, as the caller wrote it
 };
 
 // A value given to a member, by position or by its parameter's name.
@@ -134,10 +135,12 @@ std::string MemberSignature(const MemberInfo& member);
 
 // Walks a path from `root` one property get at a time and acts on its last
 // member. The words of each segment's parentheses, and `words` for the last
-// member, are values read by ParseMemberValue.
+// member, are values read by ParseMemberValue. `root_name` names the root
+// object in messages.
 [[nodiscard]] HRESULT CallMemberPath(IDispatch* root, std::string_view path, MemberAction action,
                                      const std::vector<std::string>& words,
                                      const ConstantResolver* constants, MemberCallResult* result,
-                                     MemberCallIssue* issue);
+                                     MemberCallIssue* issue,
+                                     std::string_view root_name = "the top-level object");
 
 }  // namespace vex::com
