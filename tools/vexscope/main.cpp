@@ -7,6 +7,7 @@
 #include <iostream>
 
 #include "demo.h"
+#include "port_listing.h"
 #include "result_printer.h"
 #include "scope_session.h"
 #include "script_shell.h"
@@ -22,7 +23,7 @@ using namespace vex::scope;
 constexpr const char* kUsage =
     "usage: vexscope [-a ADDRESS] [--timeout MS] [--detect-errors] [--no-range-checking] [--json]\n"
     "                COMMAND ...\n"
-    "commands: idn get set call waveform waveforms screen shell sim demo\n"
+    "commands: idn get set call waveform waveforms screen shell sim demo ports\n"
     "(vexscope --help, vexscope COMMAND --help)\n";
 
 constexpr const char* kFooter =
@@ -31,7 +32,7 @@ TCPIP0::host::5025::SOCKET. The default is $VEXSCOPE_ADDRESS, else
 GPIB0::7::INSTR, which with no GPIB board map is the simulated instrument on
 the embedded bus.
 
-Every command but sim connects (Connect ADDRESS), applies --timeout
+Every command but sim and ports connects (Connect ADDRESS), applies --timeout
 (Utilities.Timeout), --detect-errors (Utilities.DetectDeviceErrors true) and
 --no-range-checking (Utilities.RangeChecking false), runs, and closes.
 
@@ -119,6 +120,16 @@ int main(int argc, char** argv) {
       "measurements.csv, print the table and the paths written.\n\n"
       "Example:\n  vexscope demo --out /tmp/scope-demo");
 
+  CLI::App* ports =
+      app.add_subcommand("ports", "List the COM port map and the GPIB board map; opens nothing");
+  ports->footer(
+      "One line a COM name (COM1 to COM4) and a GPIB board: the device the I/O\n"
+      "component opens for it, what stands there (USB adapter with its by-id name,\n"
+      "UART, pty, missing, no port), whether another program holds its lock, and\n"
+      "whether the port map pins it (with file and line) or it was found. Entries\n"
+      "of the maps that are malformed are listed as skipped. --json prints one object.\n\n"
+      "Example:\n  VEX_COM_PORTS=COM2=/dev/pts/3 vexscope ports --json");
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -132,6 +143,10 @@ int main(int argc, char** argv) {
     const std::string failure = ExecSimulator(ProgramFolder() + "/vexsim", sim_options);
     std::cerr << "vexscope: " << failure << '\n';
     return 1;
+  }
+  if (ports->parsed()) {
+    PrintPortListing(ListPorts(), std::cout, json);
+    return 0;
   }
   if (timeout->count() > 0) options.timeout_ms = timeout_ms;
 
