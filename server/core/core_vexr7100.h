@@ -39,6 +39,12 @@ class CCoreVexR7100
 
   // ---- IEZ / IVexR7100EZ ----
   HRESULT Close() override;
+  // Opens the I/O object for the address and identifies the instrument; the
+  // model record (model, serial number, firmware, options) is read here
+  // only. When the instrument drops the link later (a power cycle), the I/O
+  // object reopens it by itself and the record is kept: the server takes
+  // the instrument that answers at the address for the one it identified.
+  // A different instrument behind the same address needs a new Connect.
   HRESULT Connect(const Bstr& connection_name, const Bstr& io_prog_id) override;
   HRESULT get_ConnectionName(Bstr* value) override;
   HRESULT get_Acquisition(IAcquisitionVexR7100** object) override;

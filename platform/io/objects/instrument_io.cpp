@@ -87,9 +87,12 @@ HRESULT InstrumentIO::IsSupportedAddress(const Bstr& address, VARIANT_BOOL* supp
   return com::S_OK;
 }
 
+// Drops unread input; a link that broke (or that the instrument closed) is
+// reopened instead, and a reopen that fails is reported.
 HRESULT InstrumentIO::RecoverAfterError() {
-  if (session_ && session_->is_open()) (void)session_->Discard();
-  return com::S_OK;
+  if (!session_ || !session_->is_open()) return com::S_OK;
+  Status status = session_->Recover();
+  return status.ok() ? com::S_OK : Fail(status, "cannot recover");
 }
 
 void InstrumentIO::SetAddress(const Address& address) {

@@ -140,4 +140,14 @@ void DrainInput(int fd, FdKind kind) {
   }
 }
 
+bool PeerGone(int fd) {
+  if (fd < 0) return false;
+  pollfd p{fd, POLLRDHUP, 0};
+  int n;
+  do {
+    n = ::poll(&p, 1, 0);
+  } while (n < 0 && errno == EINTR);
+  return n > 0 && (p.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0;
+}
+
 }  // namespace vex::io::detail

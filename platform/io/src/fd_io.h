@@ -32,4 +32,8 @@ Result<ReadResult> ReadSome(int fd, FdKind kind, std::span<std::uint8_t> buffer,
 // Reads and drops whatever is available now, without waiting.
 void DrainInput(int fd, FdKind kind);
 
+// Whether the other end of fd is gone: a socket's peer closed or reset it
+// (POLLRDHUP, POLLERR), or a tty hung up (POLLHUP). Does not wait.
+bool PeerGone(int fd);
+
 }  // namespace vex::io::detail

@@ -365,6 +365,10 @@ Result<ReadResult> SerialTransport::Read(std::span<std::uint8_t> buffer, Deadlin
   return detail::ReadSome(fd_, detail::FdKind::kTty, buffer, deadline, path_);
 }
 
+bool SerialTransport::PeerClosed() const {
+  return detail::PeerGone(fd_);
+}
+
 Status SerialTransport::DiscardInput() {
   if (fd_ < 0) return Status(Errc::kNotOpen, path_ + " is not open");
   ::tcflush(fd_, TCIFLUSH);

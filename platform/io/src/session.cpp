@@ -1,5 +1,7 @@
 #include "vex/io/session.h"
 
+#include <algorithm>
+#include <thread>
 #include <utility>
 
 #include "vex/com/hot_path.h"
@@ -11,6 +13,27 @@ std::span<const std::uint8_t> Bytes(std::string_view s) {
   return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
 }
 
+// Whether a failed transfer leaves the link unusable: the peer closed or
+// reset it, a write found no reader, a system call on the link failed (an
+// RPC failure, a tty whose device node went away: ENODEV, EIO, ENXIO), or the
+// transport closed under the session. A timeout, a malformed or truncated
+// reply and an oversized one leave the link as it is.
+bool BreaksLink(const Status& status) {
+  switch (status.code()) {
+    case Errc::kClosed:
+    case Errc::kIoError:
+    case Errc::kNotOpen:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Pause between reopen attempts: short at first (a link that is back
+// answers at once), growing so that a dead instrument costs few attempts.
+constexpr std::chrono::milliseconds kFirstPause{10};
+constexpr std::chrono::milliseconds kLongestPause{200};
+
 }  // namespace
 
 Session::Session(std::unique_ptr<Transport> transport, std::string address, TrafficLog* log)
@@ -21,13 +44,81 @@ Session::Session(std::unique_ptr<Transport> transport, std::string address, Traf
 
 Status Session::Open() {
   Status st = transport_->Open(NextDeadline());
+  open_ = st.ok();
+  broken_ = false;
   if (st.ok()) (void)reader_.Discard();
   return st;
 }
 
+void Session::Close() {
+  transport_->Close();
+  open_ = false;
+  broken_ = false;
+}
+
+Status Session::Track(Status status) {
+  if (!status.ok() && open_ && BreaksLink(status)) {
+    broken_ = true;
+    broken_by_ = status.message();
+  }
+  return status;
+}
+
+Status Session::Reopen(Deadline deadline, bool retry) {
+  if (!broken_) broken_by_ = "the peer closed it";
+  const std::string why = "after " + broken_by_;
+  transport_->Close();
+  broken_ = true;
+  Status last;
+  // The reason reported: the last refusal rather than a final attempt that
+  // merely ran out of time.
+  Status reason;
+  auto pause = kFirstPause;
+  for (;;) {
+    last = transport_->Open(deadline);
+    if (!last.ok() && (last.code() != Errc::kTimeout || reason.ok())) reason = last;
+    if (last.ok() || !retry || last.code() == Errc::kTimeout) break;
+    auto left = deadline - Clock::now();
+    if (left <= Clock::duration::zero()) break;
+    std::this_thread::sleep_for(std::min<Clock::duration>(pause, left));
+    pause = std::min(pause * 2, kLongestPause);
+  }
+  if (!last.ok()) {
+    Status failed(
+        reason.code(),
+        "cannot reopen " + transport_->description() + " " + why + ": " + reason.message(),
+        reason.sys_errno());
+    if (log_) log_->Note(address_, failed.message());
+    return failed;
+  }
+  broken_ = false;
+  (void)reader_.Discard();
+  if (log_) log_->Note(address_, "reopened " + transport_->description() + " " + why);
+  return {};
+}
+
+Status Session::Recover() {
+  if (!open_) return {};
+  if (broken_ || transport_->PeerClosed()) return Reopen(NextDeadline(), false);
+  (void)reader_.Discard();
+  return {};
+}
+
 VEX_HOT Status Session::Write(std::span<const std::uint8_t> data) {
+  // A link that broke, or that the instrument closed while idle, is
+  // reopened first; the write then shares the reopen's deadline.
+  if (broken_ || transport_->PeerClosed()) [[unlikely]] {
+    Deadline deadline = NextDeadline();
+    Status st = Reopen(deadline, true);
+    if (!st.ok()) return st;
+    if (log_) log_->Record(address_, TrafficLog::Direction::kWrite, data);
+    return Track(transport_->Write(data, deadline));
+  }
   if (log_) log_->Record(address_, TrafficLog::Direction::kWrite, data);
-  return transport_->WriteWithin(data, timeout_);
+  Status st = transport_->WriteWithin(data, timeout_);
+  if (!st.ok()) [[unlikely]]
+    return Track(std::move(st));
+  return st;
 }
 
 VEX_HOT Status Session::Write(std::string_view text) {
@@ -39,31 +130,39 @@ VEX_HOT void Session::LogRead(std::span<const std::uint8_t> data) {
 }
 
 Status Session::ReadMessage(ByteVector& out) {
-  Status st = reader_.ReadMessage(out, NextDeadline());
+  Deadline deadline = NextDeadline();
+  if (Status st = ReopenIfBroken(deadline); !st.ok()) return st;
+  Status st = reader_.ReadMessage(out, deadline);
   if (!out.empty() || st.ok()) LogRead(out);
-  return st;
+  return Track(std::move(st));
 }
 
 Status Session::ReadMessage(std::string& out) {
-  Status st = reader_.ReadMessage(out, NextDeadline());
+  Deadline deadline = NextDeadline();
+  if (Status st = ReopenIfBroken(deadline); !st.ok()) return st;
+  Status st = reader_.ReadMessage(out, deadline);
   if (!out.empty() || st.ok()) LogRead(Bytes(out));
-  return st;
+  return Track(std::move(st));
 }
 
 Status Session::ReadBlock(ByteVector& out, MessageReader::BlockHeader header,
                           MessageReader::BlockInfo* info) {
   Deadline deadline = NextDeadline();
+  if (Status st = ReopenIfBroken(deadline); !st.ok()) return st;
   Status st = reader_.ReadBlock(out, deadline, header, info);
   if (st.code() == Errc::kMalformed) reader_.DiscardUntilQuiet(deadline);
   if (!out.empty() || st.ok()) LogRead(out);
-  return st;
+  return Track(std::move(st));
 }
 
 VEX_HOT Status Session::ReadReply(ByteVector& out, bool* is_block, MessageReader::BlockInfo* info) {
   Deadline deadline = NextDeadline();
   *is_block = false;
+  if (broken_) [[unlikely]] {
+    if (Status st = Reopen(deadline, true); !st.ok()) return st;
+  }
   auto first = reader_.PeekReplyStart(deadline);
-  if (!first.ok()) return first.status();
+  if (!first.ok()) return Track(first.status());
   Status st;
   if (first.value() == '#') {
     *is_block = true;
@@ -73,13 +172,17 @@ VEX_HOT Status Session::ReadReply(ByteVector& out, bool* is_block, MessageReader
     st = reader_.ReadMessage(out, deadline);
   }
   if (!out.empty() || st.ok()) LogRead(out);
+  if (!st.ok()) [[unlikely]]
+    return Track(std::move(st));
   return st;
 }
 
 Status Session::ReadBytes(std::size_t n, ByteVector& out) {
-  Status st = reader_.ReadBytes(n, out, NextDeadline());
+  Deadline deadline = NextDeadline();
+  if (Status st = ReopenIfBroken(deadline); !st.ok()) return st;
+  Status st = reader_.ReadBytes(n, out, deadline);
   if (!out.empty() || st.ok()) LogRead(out);
-  return st;
+  return Track(std::move(st));
 }
 
 }  // namespace vex::io

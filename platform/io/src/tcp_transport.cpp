@@ -167,6 +167,10 @@ VEX_HOT Result<ReadResult> TcpTransport::Read(std::span<std::uint8_t> buffer, De
   }
 }
 
+bool TcpTransport::PeerClosed() const {
+  return detail::PeerGone(fd_);
+}
+
 Status TcpTransport::DiscardInput() {
   if (fd_ < 0) return Status(Errc::kNotOpen, description() + " is not open");
   detail::DrainInput(fd_, detail::FdKind::kSocket);

@@ -123,10 +123,26 @@ std::string TrafficLog::FormatMessage(std::string_view address, Direction direct
   return line;
 }
 
+std::string TrafficLog::FormatNote(std::string_view address, std::string_view event) {
+  std::string line(address);
+  line += " * ";
+  // One event, one line: line ends inside a reason are shown as spaces.
+  for (char c : event) line += (c == '\n' || c == '\r') ? ' ' : c;
+  return line;
+}
+
 void TrafficLog::Record(std::string_view address, Direction direction,
                         std::span<const std::uint8_t> data) {
   if (fd_ < 0) return;
-  std::string line = TimeStamp() + ' ' + FormatMessage(address, direction, data) + '\n';
+  WriteLine(TimeStamp() + ' ' + FormatMessage(address, direction, data) + '\n');
+}
+
+void TrafficLog::Note(std::string_view address, std::string_view event) {
+  if (fd_ < 0) return;
+  WriteLine(TimeStamp() + ' ' + FormatNote(address, event) + '\n');
+}
+
+void TrafficLog::WriteLine(const std::string& line) {
   std::lock_guard<std::mutex> lock(mutex_);
   std::size_t done = 0;
   while (done < line.size()) {

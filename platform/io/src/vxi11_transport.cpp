@@ -1,14 +1,22 @@
 #include "vex/io/vxi11_transport.h"
 
+#include <dirent.h>
 #include <lxi.h>
+#include <netinet/in.h>
 #include <pthread.h>
 #include <signal.h>
+#include <stdlib.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
 #include <time.h>
 
 #include <algorithm>
 #include <climits>
+#include <map>
 #include <mutex>
 #include <utility>
+
+#include "fd_io.h"
 
 namespace vex::io {
 namespace {
@@ -62,6 +70,33 @@ int LxiTimeoutMs(Deadline deadline) {
   return std::max(1, PollTimeoutMs(deadline));
 }
 
+// The process's descriptors that are sockets, with their inodes.
+std::map<int, ino_t> Sockets() {
+  std::map<int, ino_t> found;
+  DIR* dir = ::opendir("/proc/self/fd");
+  if (!dir) return found;
+  while (dirent* entry = ::readdir(dir)) {
+    char* end = nullptr;
+    long fd = ::strtol(entry->d_name, &end, 10);
+    if (end == entry->d_name || *end != '\0') continue;
+    struct stat st {};
+    if (::fstat(static_cast<int>(fd), &st) == 0 && S_ISSOCK(st.st_mode))
+      found[static_cast<int>(fd)] = st.st_ino;
+  }
+  ::closedir(dir);
+  return found;
+}
+
+// The TCP port a connected socket's peer listens on, or -1.
+int PeerPort(int fd) {
+  sockaddr_storage peer{};
+  socklen_t len = sizeof peer;
+  if (::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &len) != 0) return -1;
+  if (peer.ss_family == AF_INET) return ntohs(reinterpret_cast<sockaddr_in*>(&peer)->sin_port);
+  if (peer.ss_family == AF_INET6) return ntohs(reinterpret_cast<sockaddr_in6*>(&peer)->sin6_port);
+  return -1;
+}
+
 }  // namespace
 
 Vxi11Transport::Vxi11Transport(std::string host, std::string device)
@@ -84,18 +119,44 @@ Status Vxi11Transport::Open(Deadline deadline) {
     return Status(Errc::kTimeout, "no time left to connect to " + description());
   // liblxi counts the connect timeout in whole seconds: a shorter one
   // fails at once, so opening a link gets at least one second.
+  const auto before = Sockets();
   int id = lxi_connect(host_.c_str(), kPortmapperPort, device_.c_str(),
                        std::max(1000, LxiTimeoutMs(deadline)), VXI11);
   if (id == LXI_ERROR) return Failure("VXI-11 connect to", deadline);
   device_id_ = id;
+  // The link's socket: new since the connect began, connected, and not to
+  // the port mapper. Only a single such socket is taken as the link's.
+  int candidates = 0;
+  for (const auto& [fd, inode] : Sockets()) {
+    auto old = before.find(fd);
+    if (old != before.end() && old->second == inode) continue;
+    int port = PeerPort(fd);
+    if (port < 0 || port == kPortmapperPort) continue;
+    ++candidates;
+    link_fd_ = fd;
+    link_inode_ = inode;
+  }
+  if (candidates != 1) link_fd_ = -1;
   return {};
 }
 
 void Vxi11Transport::Close() {
+  link_fd_ = -1;
   if (device_id_ >= 0) {
+    // Ending the link is an RPC too, and the instrument may be gone.
+    SigpipeGuard no_sigpipe;
     lxi_disconnect(device_id_);
     device_id_ = -1;
   }
+}
+
+bool Vxi11Transport::PeerClosed() const {
+  if (device_id_ < 0 || link_fd_ < 0) return false;
+  // The descriptor still being the link's socket (same inode) is checked
+  // first, so that a number reused elsewhere is never taken for it.
+  struct stat st {};
+  if (::fstat(link_fd_, &st) != 0 || st.st_ino != link_inode_) return false;
+  return detail::PeerGone(link_fd_);
 }
 
 Status Vxi11Transport::Write(std::span<const std::uint8_t> data, Deadline deadline) {

@@ -41,6 +41,9 @@ class SerialTransport final : public Transport {
   // Flushes the driver's input queue and anything read-ahead by the device.
   Status DiscardInput() override;
   std::string description() const override { return path_; }
+  // The line hung up: the device went away (an adapter pulled) or the other
+  // side of a pty closed.
+  bool PeerClosed() const override;
 
   // Changes the line settings; applied at once when open, else at Open.
   // Rates the driver does not know and 1.5 stop bits with more than five

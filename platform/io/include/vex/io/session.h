@@ -4,6 +4,21 @@
 // Each call is one transfer with one deadline, computed when the call starts
 // (now + timeout), however many reads or writes it takes. A session is used
 // by one thread at a time; only the traffic log is shared between threads.
+//
+// The link comes back by itself when the instrument drops it (a power
+// cycle, a cable pulled and put back, a USB adapter re-plugged):
+//   - a transfer that fails because the link broke (the peer closed or reset
+//     it, a write found no reader, the RPC failed, the device node went
+//     away) fails as it would anyway, and marks the link broken;
+//   - the next transfer first reopens a broken link, and a write also
+//     reopens a link whose peer is already known to have closed it while
+//     it was idle (so that write goes out on the new link and succeeds);
+//   - reopening retries until the transfer's own deadline, so a dead
+//     instrument still fails each call within its timeout; a reopen that
+//     fails says which link and why, and the next transfer tries again;
+//   - a timeout on a link that is up never reopens it.
+// Each reopen, and each failed one, is noted in the traffic log. The
+// timeout, termination character and size limit stay as they were.
 #pragma once
 
 #include <chrono>
@@ -27,8 +42,15 @@ class Session {
           TrafficLog* log = TrafficLog::FromEnvironment());
 
   Status Open();
-  void Close() { transport_->Close(); }
-  bool is_open() const { return transport_->is_open(); }
+  void Close();
+  // Opened and not closed since. The link under an open session may be
+  // down (link_broken()); the next transfer reopens it.
+  bool is_open() const { return open_; }
+  // A transfer failed because the link broke, and it has not been reopened.
+  bool link_broken() const { return broken_; }
+  // After an error: reopens a broken link or one whose peer closed it (one
+  // attempt, within the timeout), else drops unread input.
+  Status Recover();
 
   void set_timeout(std::chrono::milliseconds t) { timeout_ = t; }
   std::chrono::milliseconds timeout() const { return timeout_; }
@@ -51,7 +73,7 @@ class Session {
   // termination character. One deadline for the whole reply.
   Status ReadReply(ByteVector& out, bool* is_block, MessageReader::BlockInfo* info);
   // Drops unread input (before a new command after an error).
-  Status Discard() { return reader_.Discard(); }
+  Status Discard() { return broken_ ? Status() : reader_.Discard(); }
 
   const std::string& address() const { return address_; }
   Transport& transport() { return *transport_; }
@@ -60,12 +82,21 @@ class Session {
  private:
   Deadline NextDeadline() const { return DeadlineAfter(timeout_); }
   void LogRead(std::span<const std::uint8_t> data);
+  // Reopens a broken link before a transfer with this deadline.
+  Status ReopenIfBroken(Deadline deadline) { return broken_ ? Reopen(deadline, true) : Status(); }
+  // Closes and opens the transport again, until the deadline when `retry`.
+  Status Reopen(Deadline deadline, bool retry);
+  // Marks the link broken when `status` says the failure broke it.
+  Status Track(Status status);
 
   std::unique_ptr<Transport> transport_;
   MessageReader reader_;
   std::string address_;
   TrafficLog* log_;
   std::chrono::milliseconds timeout_ = kDefaultTimeout;
+  bool open_ = false;
+  bool broken_ = false;
+  std::string broken_by_;  // what broke the link, for the log
 };
 
 }  // namespace vex::io

@@ -33,6 +33,7 @@ class TcpTransport final : public Transport {
   Result<ReadResult> Read(std::span<std::uint8_t> buffer, Deadline deadline) override;
   Status DiscardInput() override;
   std::string description() const override;
+  bool PeerClosed() const override;
 
   int native_handle() const { return fd_; }
 

@@ -12,7 +12,13 @@
 // (cut after 256 bytes), or, for binary data, "hex" and the first 32 bytes
 // with the number of bytes
 // not shown. Data counts as binary when more than a tenth of it (or any NUL)
-// is neither printable ASCII nor \r, \n, \t. Each line is written with one
+// is neither printable ASCII nor \r, \n, \t. Events on the link itself
+// (a connection reopened after the instrument dropped it) are lines with
+// "*" in place of the direction and a sentence in place of the data:
+//
+//   2026-12-08T01:50:13.020Z TCPIP0::127.0.0.1::5025::SOCKET * reopened 127.0.0.1:5025 (...)
+//
+// Each line is written with one
 // write() on a descriptor opened with O_APPEND, under a lock, so lines from
 // threads and processes never interleave.
 #pragma once
@@ -41,13 +47,18 @@ class TrafficLog {
 
   bool enabled() const { return fd_ >= 0; }
   void Record(std::string_view address, Direction direction, std::span<const std::uint8_t> data);
+  // An event on the link rather than a message ("reopened ...").
+  void Note(std::string_view address, std::string_view event);
 
   // The line Record writes, without the time stamp and new line (for tests
   // and for callers that log elsewhere).
   static std::string FormatMessage(std::string_view address, Direction direction,
                                    std::span<const std::uint8_t> data);
+  static std::string FormatNote(std::string_view address, std::string_view event);
 
  private:
+  void WriteLine(const std::string& line);
+
   int fd_ = -1;
   bool owns_fd_ = false;
   std::mutex mutex_;

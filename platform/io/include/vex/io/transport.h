@@ -74,6 +74,13 @@ class Transport {
   // What the transport is connected to, for messages ("127.0.0.1:5025",
   // "/dev/ttyS0").
   virtual std::string description() const = 0;
+
+  // True when the far end is already known to be gone while the transport
+  // is open and idle: the peer's close or reset is queued on the socket, or
+  // the line hung up (a pty whose other side closed, a USB adapter pulled).
+  // A write now would go nowhere, so the session reopens first. Does not
+  // wait; a transport that cannot tell answers false.
+  virtual bool PeerClosed() const { return false; }
 };
 
 }  // namespace vex::io

@@ -8,7 +8,15 @@
 // which each call computes from the transfer's deadline. The device name is
 // "inst0" for an instrument, "gpibN,a" for address a behind a LAN/GPIB
 // gateway.
+//
+// liblxi keeps the RPC client, and with it the link's socket, to itself.
+// Open notes which TCP socket the link opened (the one new connected socket
+// that is not the port mapper's), so that PeerClosed can see an instrument
+// that closed the link while idle; when that socket cannot be told apart,
+// PeerClosed answers false and the next call finds out instead.
 #pragma once
+
+#include <sys/types.h>
 
 #include <string>
 
@@ -28,6 +36,7 @@ class Vxi11Transport final : public Transport {
   Result<ReadResult> Read(std::span<std::uint8_t> buffer, Deadline deadline) override;
   bool delivers_end() const override { return true; }
   std::string description() const override { return host_ + " " + device_; }
+  bool PeerClosed() const override;
 
  private:
   // liblxi gives no error detail: a failure after the deadline is a timeout.
@@ -36,6 +45,9 @@ class Vxi11Transport final : public Transport {
   std::string host_;
   std::string device_;
   int device_id_ = -1;
+  // The link's socket as Open found it (descriptor and inode), or -1.
+  int link_fd_ = -1;
+  ino_t link_inode_ = 0;
 };
 
 }  // namespace vex::io
