@@ -36,7 +36,7 @@ packages=(
   locales
   # The Qt user interface; its tests run under a virtual X display, and
   # one CJK font renders the Japanese, Korean and Chinese texts.
-  qt6-base-dev qt6-qpa-plugins xvfb xauth fonts-wqy-microhei
+  qt6-base-dev xvfb xauth fonts-wqy-microhei
 )
 
 # Continuous integration also runs the fuzzers (clang's libFuzzer).

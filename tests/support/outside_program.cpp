@@ -54,6 +54,10 @@ std::vector<Prerequisite> PrerequisitesOf(const std::string& program) {
   if (name == "emf2svg-conv") return {{"/usr/bin/emf2svg-conv", "emf2svg"}};
   if (name == "rpcbind") return {{"/usr/sbin/rpcbind", "rpcbind"}};
   if (name == "base64") return {{"/usr/bin/base64", "coreutils"}};
+  // The virtual display of the Qt tests, and the font their CJK texts need.
+  if (name == "Xvfb")
+    return {{"/usr/bin/Xvfb", "xvfb"},
+            {"/usr/share/fonts/truetype/wqy/wqy-microhei.ttc", "fonts-wqy-microhei"}};
   return {};
 }
 
