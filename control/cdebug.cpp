@@ -90,8 +90,11 @@ std::string CDebug::FormatReport(std::int32_t code, std::string_view text, std::
 
 std::string CDebug::FormatTrace(std::string_view text, std::string_view module,
                                 std::string_view procedure, std::string_view location) {
-  std::string line = text.empty() ? "Trace:" : "Trace: " + std::string(text);
-  if (!module.empty() || !procedure.empty() || !location.empty()) {
+  // "Trace: " keeps its space before the location part even with no text
+  // ("Trace:  -- At: ..."); only a line with nothing at all is "Trace:".
+  const bool at = !module.empty() || !procedure.empty() || !location.empty();
+  std::string line = text.empty() && !at ? "Trace:" : "Trace: " + std::string(text);
+  if (at) {
     line += " -- At: ";
     if (!module.empty()) line.append("File: ").append(module).append("; ");
     if (!procedure.empty()) line.append("Function: ").append(procedure).append("; ");
