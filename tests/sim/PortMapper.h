@@ -1,8 +1,10 @@
 // A port mapper for tests that speak VXI-11: the one already running, or an
-// rpcbind started on a loopback address and stopped at the end.
+// rpcbind started on a loopback address and stopped at the end. Tests that
+// use it link vex::test_support (rpcbind's package is checked first).
 #pragma once
 
 #include <arpa/inet.h>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <signal.h>
 #include <sys/socket.h>
@@ -11,7 +13,10 @@
 
 #include <chrono>
 #include <cstdio>
+#include <string>
 #include <thread>
+
+#include "outside_program.h"
 
 namespace vex::sim::test {
 
@@ -36,6 +41,11 @@ class PortMapper {
     if (PortMapperAnswers()) {
       std::fprintf(stderr, "using the port mapper already running\n");
       available_ = true;
+      return;
+    }
+    const std::string missing = vex::test::MissingPrerequisite("rpcbind");
+    if (!missing.empty()) {
+      ADD_FAILURE() << "no port mapper runs, and " << missing;
       return;
     }
     // This rpcbind adds 127.0.0.1 to the -h list itself and some versions

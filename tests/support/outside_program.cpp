@@ -53,7 +53,7 @@ std::vector<Prerequisite> PrerequisitesOf(const std::string& program) {
     return WithUrwFonts({{"/usr/bin/" + name, "libwmf-bin"}});
   if (name == "emf2svg-conv") return {{"/usr/bin/emf2svg-conv", "emf2svg"}};
   if (name == "rpcbind") return {{"/usr/sbin/rpcbind", "rpcbind"}};
-  if (name == "base64") return {{"/usr/bin/base64", "coreutils"}};
+  if (name == "base64" || name == "test") return {{"/usr/bin/" + name, "coreutils"}};
   // The virtual display of the Qt tests, and the font their CJK texts need.
   if (name == "Xvfb")
     return {{"/usr/bin/Xvfb", "xvfb"},

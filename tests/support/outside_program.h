@@ -44,5 +44,7 @@ struct ProgramResult {
 // above, and the program is not run (exit code -1).
 ProgramResult RunProgram(const std::string& program, const std::string& arguments,
                          bool merge_stderr = true);
+// A third text is a mistake (once a package name), not merge_stderr.
+ProgramResult RunProgram(const std::string&, const std::string&, const char*) = delete;
 
 }  // namespace vex::test

@@ -56,6 +56,7 @@ inline ToolResult RunTool(const std::string& program, const std::string& argumen
                           bool merge_stderr = true) {
   return vex::test::RunProgram(program, arguments, merge_stderr);
 }
+ToolResult RunTool(const std::string&, const std::string&, const char*) = delete;
 
 // ImageMagick's view of a file: identify's "%m %w %h" and more, and the
 // pixels its convert program decodes, as a 24-bit bitmap.
