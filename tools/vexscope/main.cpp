@@ -23,6 +23,7 @@ using namespace vex::scope;
 constexpr const char* kUsage =
     "usage: vexscope [-a ADDRESS] [--timeout MS] [--detect-errors] [--no-range-checking] [--json]\n"
     "                COMMAND ...\n"
+    "       vexscope --object PROGID [--json] get|set|call|shell ...\n"
     "commands: idn get set call waveform waveforms screen shell sim demo ports\n"
     "(vexscope --help, vexscope COMMAND --help)\n";
 
@@ -41,6 +42,12 @@ registry ($VEXCOM_REGISTRY, else ~/.config/vexcom/registry.json). When that
 ProgID does not resolve, or its registered library file no longer exists,
 the libraries beside this program (../lib/libVex9100TB.so, libVexIOUtils.so,
 libVexSimBus.so) are registered into that registry first.
+
+--object PROGID drives any registered automation class by member name
+instead of the server's top-level object: get, set, call and shell work on
+that object, nothing connects to an instrument. For example the resource
+library's texts: vexscope --object VexR7100ResLib.VexR7100Resources call
+LoadResString 4606
 
 Output: values as text (arrays as CSV lines), or JSON with --json.
 Exit status: 0 success; 1 the server refused ("error 0xXXXXXXXX: description"
@@ -87,6 +94,10 @@ int main(int argc, char** argv) {
   app.add_flag("--no-range-checking", options.no_range_checking,
                "Send values without checking them against the model's ranges");
   app.add_flag("--json", json, "Print results as JSON");
+  std::string object_prog_id;
+  CLI::Option* object = app.add_option(
+      "--object", object_prog_id,
+      "Drive this registered class (ProgID) instead of the server; get, set, call, shell only");
 
   SessionCommands commands(app);
 
@@ -149,11 +160,21 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (timeout->count() > 0) options.timeout_ms = timeout_ms;
+  if (object->count() > 0) {
+    const std::string command = app.get_subcommands().front()->get_name();
+    if (command != "get" && command != "set" && command != "call" && command != "shell") {
+      return UsageFailure("--object works with get, set, call and shell, not " + command);
+    }
+  }
 
   ResultPrinter printer(std::cout, json);
   try {
     ScopeSession session;
-    session.Open(options);
+    if (object->count() > 0) {
+      session.OpenObject(object_prog_id);
+    } else {
+      session.Open(options);
+    }
     int status = 0;
     if (shell->parsed()) {
       status = RunScript(session, std::cin, printer, std::cerr);

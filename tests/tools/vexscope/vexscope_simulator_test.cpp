@@ -380,6 +380,34 @@ TEST(VexscopeRegistration, RegistersTheServersBesideTheProgramWhenMissing) {
   setenv("VEXCOM_REGISTRY", saved.c_str(), 1);
 }
 
+// --object reaches any registered class by name, here the resource library
+// (registered beside the program on first use), without an instrument: the
+// address names nothing that could answer.
+TEST(VexscopeObject, DrivesTheResourceLibraryByNameWithoutAnInstrument) {
+  const std::string object = "VexR7100ResLib.VexR7100Resources";
+  ToolRun run = Scope(
+      {"-a", "TCPIP0::127.0.0.1::1::SOCKET", "--object", object, "call", "LoadResString", "606"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "Get\n");
+  run = Scope({"--object", object, "--json", "call", "loadresstring", "4606"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(nlohmann::json::parse(run.out), "Abrufen");
+  run = Scope({"--object", object, "call", "LoadResString", "1281"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "\n");
+  run = Scope({"--object", object, "shell"}, "call LoadResString 105\ncall LoadResStrin 1\n");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, "Vexan 8100 Series Scope Control\n");
+  EXPECT_THAT(run.err, HasSubstr("nearest: LoadResString"));
+
+  run = Scope({"--object", object, "idn"});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_THAT(run.err, HasSubstr("--object works with get, set, call and shell"));
+  run = Scope({"--object", "No.SuchClass", "get", "Anything"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_THAT(run.err, HasSubstr("creating No.SuchClass"));
+}
+
 // `vexscope sim` runs vexsim in its place; every connection shares its
 // instrument, so a setting outlives the process that made it.
 TEST(VexscopeSim, SimulatorOverTcp) {
