@@ -14,6 +14,7 @@
 #include "server_registration.h"
 #include "session_commands.h"
 #include "sim_launcher.h"
+#include "state_file.h"
 #include "tool_errors.h"
 
 namespace {
@@ -87,7 +88,11 @@ int main(int argc, char** argv) {
   // names no command is reported as such.
   app.require_subcommand(0, 1);
   app.footer(kFooter);
-  app.add_option("-a,--address", options.address, "Instrument address")->capture_default_str();
+  CLI::Option* address_option =
+      app.add_option("-a,--address", options.address, "Instrument address")->capture_default_str();
+  std::string state_path;
+  app.add_option("--state", state_path,
+                 "Saved state: a property-bag file read before and written after a command");
   CLI::Option* timeout = app.add_option("--timeout", timeout_ms, "I/O timeout in milliseconds");
   app.add_flag("--detect-errors", options.detect_errors,
                "Check the instrument's error queue after each operation");
@@ -149,6 +154,16 @@ int main(int argc, char** argv) {
   }
 
   if (app.get_subcommands().empty()) return UsageFailure("a command is required");
+  // The saved state: -a wins, else the file's address, else the environment.
+  StateFile state;
+  try {
+    state = StateFile::Open(state_path);
+  } catch (const AutomationError& e) {
+    std::cerr << ErrorLine(e) << std::endl;
+    return 1;
+  }
+  options.address = state.Address(
+      address_option->count() > 0 ? std::optional<std::string>(options.address) : std::nullopt);
   if (sim->parsed()) {
     // Only returns when the simulator could not be started.
     const std::string failure = ExecSimulator(ProgramFolder() + "/vexsim", sim_options);
