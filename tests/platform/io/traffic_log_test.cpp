@@ -36,6 +36,13 @@ TEST(TrafficLogTest, FormatsTextAndBinary) {
   EXPECT_EQ(line, "COM2 < 1000 \"" + std::string(256, 'v') + "\" ... (+744)");
 }
 
+// A reopen is one line whatever its reason holds (a system message may
+// carry a line end).
+TEST(TrafficLogTest, NotesAreOneLineWithAStarForDirection) {
+  EXPECT_EQ(TrafficLog::FormatNote("COM1", "reopened /dev/ttyUSB0 after\r\nit hung up"),
+            "COM1 * reopened /dev/ttyUSB0 after  it hung up");
+}
+
 TEST(TrafficLogTest, ThreadsAppendWholeLines) {
   char path[] = "/tmp/vexio-traffic-XXXXXX";
   int fd = ::mkstemp(path);
