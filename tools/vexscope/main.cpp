@@ -7,12 +7,14 @@
 #include <iostream>
 
 #include "demo.h"
+#include "io_commands.h"
 #include "port_listing.h"
 #include "result_printer.h"
 #include "scope_session.h"
 #include "script_shell.h"
 #include "server_registration.h"
 #include "session_commands.h"
+#include "setup_commands.h"
 #include "sim_launcher.h"
 #include "state_file.h"
 #include "tool_errors.h"
@@ -25,7 +27,8 @@ constexpr const char* kUsage =
     "usage: vexscope [-a ADDRESS] [--timeout MS] [--detect-errors] [--no-range-checking] [--json]\n"
     "                COMMAND ...\n"
     "       vexscope --object PROGID [--json] get|set|call|shell ...\n"
-    "commands: idn get set call waveform waveforms screen shell sim demo ports\n"
+    "commands: idn get set call waveform waveforms screen shell sim demo ports test search\n"
+    "          setup list|show|get|send|save|open|remove\n"
     "(vexscope --help, vexscope COMMAND --help)\n";
 
 constexpr const char* kFooter =
@@ -146,6 +149,27 @@ int main(int argc, char** argv) {
       "of the maps that are malformed are listed as skipped. --json prints one object.\n\n"
       "Example:\n  VEX_COM_PORTS=COM2=/dev/pts/3 vexscope ports --json");
 
+  std::string test_address;
+  CLI::App* test = app.add_subcommand(
+      "test", "Identify the instrument at ADDRESS by *IDN? as the control's Test button does");
+  test->add_option("ADDRESS", test_address, "Address to test (default: the -a address)");
+  test->footer(
+      "The address goes through the I/O configuration of --state (so COM1::Baud=19200\n"
+      "is probed at 19200); the probe waits the state's TXDelay (else 50 ms). Prints the\n"
+      "code (0 found, 3 not IEEE 488.2, 4 no answer, 5 no such port), the verdict box's\n"
+      "title and text. Exit status 0 when an instrument answered. Opens no server.\n\n"
+      "Example:\n  vexscope --state scope.json test COM1::Baud=19200");
+  CLI::App* search = app.add_subcommand(
+      "search", "Find the instruments on the installed COM ports and GPIB interfaces");
+  search->footer(
+      "Probes the ports of the --state configuration (found first when none is installed),\n"
+      "different ports at the same time. One row per instrument: model, X when supported,\n"
+      "address, manufacturer; * marks the row of the active address. COM ports on which\n"
+      "nothing answered are listed after the rows. Progress goes to standard error.\n\n"
+      "Example:\n  VEX_SIM_BUS=7=VDS3004A,9=VDS3002A vexscope --state scope.json search");
+
+  SetupCommands setup_commands(app);
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -174,12 +198,24 @@ int main(int argc, char** argv) {
     PrintPortListing(ListPorts(), std::cout, json);
     return 0;
   }
+  if (test->parsed() || search->parsed()) {
+    IoCommandOptions io_options;
+    io_options.json = json;
+    io_options.address_given = address_option->count() > 0 || !test_address.empty();
+    io_options.address = test_address.empty() ? options.address : test_address;
+    return test->parsed() ? RunTestCommand(state, io_options, std::cout, std::cerr)
+                          : RunSearchCommand(state, io_options, std::cout, std::cerr);
+  }
   if (timeout->count() > 0) options.timeout_ms = timeout_ms;
   if (object->count() > 0) {
     const std::string command = app.get_subcommands().front()->get_name();
     if (command != "get" && command != "set" && command != "call" && command != "shell") {
       return UsageFailure("--object works with get, set, call and shell, not " + command);
     }
+  }
+
+  if (setup_commands.Parsed()) {
+    return setup_commands.Run(state, options, json, std::cout, std::cerr);
   }
 
   ResultPrinter printer(std::cout, json);
