@@ -72,6 +72,10 @@ class ScopeSession {
   // The enumeration constants of the server's type library, loaded on first use.
   const ConstantResolver& Constants();
 
+  // The object the session drives (the server's top-level object after
+  // Open), for units that hand it on; null before Open.
+  com::IDispatch* Root() const { return root_.Get(); }
+
  private:
   enum class Action { kGet, kSet, kCall };
   class LazyConstants;

@@ -115,10 +115,16 @@ HRESULT ServerUnregister(const ServerModule& module);
 HRESULT ServerGetClassObject(const ServerModule& module, const CLSID* clsid, const IID* iid,
                              void** out);
 
+// The module's address is taken from a variable of internal linkage: the
+// address of an exported function may resolve to a namesake in another
+// server library loaded earlier (one the program links), which would then
+// be registered instead.
 #define VEX_COM_EXPORT_SERVER(module_expr)                                                      \
+  namespace {                                                                                   \
+  const char vex_com_server_module_marker = 0;                                                  \
+  }                                                                                             \
   extern "C" __attribute__((visibility("default"))) ::vex::com::HRESULT DllRegisterServer() {   \
-    return ::vex::com::ServerRegister(module_expr,                                              \
-                                      reinterpret_cast<const void*>(&DllRegisterServer));       \
+    return ::vex::com::ServerRegister(module_expr, &vex_com_server_module_marker);              \
   }                                                                                             \
   extern "C" __attribute__((visibility("default"))) ::vex::com::HRESULT DllUnregisterServer() { \
     return ::vex::com::ServerUnregister(module_expr);                                           \
