@@ -1,0 +1,128 @@
+// `vexscope setup` as a child process against the simulator over TCP (one
+// instrument for all the runs): a setup taken, the instrument changed, the
+// setup sent back restores it; saved to a file, opened into a fresh state
+// file and sent again; and the commands that must not connect do not.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+
+#include "ToolProcess.h"
+#include "VexsimProcess.h"
+
+namespace vex::scope::test {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+
+namespace fs = std::filesystem;
+
+class SetupCommand : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    unsetenv("VEXSCOPE_ADDRESS");
+    if (!std::getenv("VEXCOM_REGISTRY")) {
+      setenv("VEXCOM_REGISTRY", (std::string(VEX_TEST_TMP) + "/setup-registry.json").c_str(), 1);
+    }
+    sim_ = new sim::test::Vexsim({"--tcp", "127.0.0.1:0"});
+  }
+  static void TearDownTestSuite() {
+    delete sim_;
+    sim_ = nullptr;
+  }
+  void SetUp() override {
+    folder_ = std::string(VEX_TEST_TMP) + "/setup-cli";
+    fs::remove_all(folder_);
+    fs::create_directories(folder_);
+    address_ = "TCPIP0::127.0.0.1::" + std::to_string(sim_->port()) + "::SOCKET";
+  }
+
+  ToolRun Scope(std::vector<std::string> args) { return RunTool(VEXSCOPE_PATH, std::move(args)); }
+  ToolRun Setup(const std::string& state, std::vector<std::string> args,
+                const std::string& address = {}) {
+    std::vector<std::string> all = {"--state", folder_ + "/" + state};
+    if (!address.empty()) all.insert(all.end(), {"-a", address});
+    all.push_back("setup");
+    all.insert(all.end(), args.begin(), args.end());
+    return Scope(all);
+  }
+  void SetRange(const std::string& value) {
+    ASSERT_EQ(Scope({"-a", address_, "set", "Timebase.HorizontalRange", value}).status, 0);
+  }
+  std::string Range() { return Scope({"-a", address_, "get", "Timebase.HorizontalRange"}).out; }
+
+  static sim::test::Vexsim* sim_;
+  std::string folder_;
+  std::string address_;
+};
+sim::test::Vexsim* SetupCommand::sim_ = nullptr;
+
+TEST_F(SetupCommand, RoundTripThroughTheInstrumentAndThroughAFile) {
+  // Nothing listens at this address: commands that do not connect still work.
+  const std::string nowhere = "TCPIP0::127.0.0.1::1::SOCKET";
+  SetRange("0.002");
+  ToolRun got = Setup("first.json", {"get", "Bench", "--comments", "shelf 3"}, address_);
+  ASSERT_EQ(got.status, 0) << got.err;
+  EXPECT_THAT(got.out, StartsWith("Bench: taken from "));
+
+  SetRange("5e-06");
+  ToolRun sent = Setup("first.json", {"send", "Bench"}, address_);
+  ASSERT_EQ(sent.status, 0) << sent.err;
+  EXPECT_EQ(Range(), "0.002\n");
+
+  const std::string file = folder_ + "/bench.cfg.scp";
+  ASSERT_EQ(Setup("first.json", {"save", "Bench", file}, nowhere).status, 0);
+  ToolRun list = Setup("first.json", {"list"}, nowhere);
+  ASSERT_EQ(list.status, 0) << list.err;
+  EXPECT_THAT(list.out, StartsWith("* Bench "));
+  EXPECT_THAT(list.out, HasSubstr("shelf 3"));
+
+  SetRange("5e-06");
+  ToolRun opened = Setup("second.json", {"open", file}, nowhere);
+  ASSERT_EQ(opened.status, 0) << opened.err;
+  EXPECT_THAT(opened.out, StartsWith("bench: "));  // cut at the first "."
+  ASSERT_EQ(Setup("second.json", {"send", "bench"}, address_).status, 0);
+  EXPECT_EQ(Range(), "0.002\n");
+
+  ToolRun json = Scope({"--state", folder_ + "/second.json", "--json", "setup", "list"});
+  ASSERT_EQ(json.status, 0) << json.err;
+  const auto parsed = nlohmann::json::parse(json.out);
+  ASSERT_EQ(parsed["setups"].size(), 1u);
+  EXPECT_EQ(parsed["setups"][0]["name"], "bench");
+  EXPECT_EQ(parsed["setups"][0]["comments"], "shelf 3");
+  EXPECT_EQ(parsed["setups"][0]["last_instrument_setup"], true);
+  EXPECT_GT(parsed["setups"][0]["data_length"].get<int>(), 0);
+}
+
+TEST_F(SetupCommand, RefusalsPrintStatusAndDescription) {
+  const std::string file = folder_ + "/bench.scp";
+  ASSERT_EQ(Setup("s.json", {"get", "Bench"}, address_).status, 0);
+  ASSERT_EQ(Setup("s.json", {"save", "Bench", file}).status, 0);
+
+  ToolRun again = Setup("s.json", {"open", file});
+  EXPECT_EQ(again.status, 1);
+  EXPECT_THAT(again.err, StartsWith("error 0x800A01C9: "));
+  EXPECT_EQ(Setup("s.json", {"open", file, "--replace"}).status, 0);
+
+  fs::copy_file(file, folder_ + "/Lab 1.scp");
+  ToolRun spaced = Setup("s.json", {"open", folder_ + "/Lab 1.scp"});
+  EXPECT_EQ(spaced.status, 1);
+  EXPECT_EQ(spaced.err, "error 0x8004017C: Invalid property value.\n");
+
+  ToolRun missing = Setup("s.json", {"send", "Nope"}, address_);
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_THAT(missing.err, HasSubstr("Nope"));
+
+  std::ofstream(folder_ + "/notes.txt") << "not a setup\n";
+  ToolRun notes = Setup("s.json", {"open", folder_ + "/notes.txt"});
+  EXPECT_EQ(notes.err, "error 0x80040141: The selected file is not a setup file.\n");
+
+  ASSERT_EQ(Setup("s.json", {"remove", "bench"}).status, 0);
+  EXPECT_EQ(Setup("s.json", {"list"}).out, "");
+}
+
+}  // namespace
+}  // namespace vex::scope::test
