@@ -23,7 +23,7 @@ artifacts=$build/artifacts
 scratch=$build/fuzz-corpus
 jobs=${VEX_FUZZ_JOBS:-1}
 targets=(definite_block reply_values syst_err identification waveform pcl_raster bmp address
-         property_bag scp stp)
+         property_bag search_criteria active_address scp stp)
 
 flags="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer"
 cmake -S . -B "$build" -G Ninja \
@@ -31,7 +31,7 @@ cmake -S . -B "$build" -G Ninja \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" \
   -DVEX_FUZZ=ON -DVEX_SANITIZE=OFF -DVEX_BUILD_BENCH=OFF \
-  -DVEX_ONLY="platform/system;platform/com;platform/io;platform/io/objects;platform/imaging;platform/ui;server;resources;control;control/setups;tests/fuzz"
+  -DVEX_ONLY="platform/system;platform/com;platform/io;platform/io/objects;platform/imaging;platform/ui;server;resources;control;control/io;control/setups;tests/fuzz"
 cmake --build "$build" -j "$jobs" --target "${targets[@]/%/_fuzzer}"
 
 mkdir -p "$artifacts"
