@@ -149,6 +149,20 @@ TEST_F(QueryTest, SerialPortsOverAPtyAndAMissingPort) {
     EXPECT_NE(Shown().find("Caution -- The Handshake setting"), std::string::npos);
     EXPECT_EQ(reply.find_first_of("\r\n"), std::string::npos);
 
+    // The I/O component opens the server's form with its explicit handshake.
+    EXPECT_EQ(config_->AutomationServerAddress(), "COM2::Baud=19200,Handshake=XON_XOFF");
+    com::ComPtr<io::IIOManager> typed;
+    ASSERT_EQ(manager_.As(&typed), com::S_OK);
+    for (const char* address :
+         {"COM2::Handshake=XON_XOFF", "COM2::Baud=19200,Handshake=XON_XOFF"}) {
+      com::ComPtr<io::IIO> io;
+      ASSERT_EQ(typed->CreateIO(com::Bstr(address), io.ReleaseAndGetAddressOf()), com::S_OK)
+          << address;
+      com::ComPtr<io::IIOConnection> connection;
+      ASSERT_EQ(io->get_Connection(connection.ReleaseAndGetAddressOf()), com::S_OK);
+      EXPECT_EQ(connection->Close(), com::S_OK);
+    }
+
     EXPECT_EQ(Test("COM3"), 5);
     EXPECT_EQ(Shown(), "This I/O port was NOT found.\r\n\r\nAt address:\r\n    COM3");
     unsetenv("VEX_COM_PORTS");
