@@ -55,6 +55,7 @@ class CDebug {
   static CDebug& ForThisThread();
 
   void SetSink(DebugSink* sink) { sink_ = sink; }
+  DebugSink* Sink() const { return sink_; }
   // The toolkit that shows the message-box output; none: no boxes.
   void SetToolkit(ui::Toolkit* toolkit) { toolkit_ = toolkit; }
 
