@@ -274,20 +274,17 @@ HRESULT VexR7100Scope::Save(com::IPropertyBag* bag, VARIANT_BOOL, VARIANT_BOOL) 
   if (com::SUCCEEDED(hr)) hr = CDebug::ForThisThread().WriteProperties(scratch.Get());
   if (com::FAILED(hr)) return hr;
 
-  // The values of a fresh I/O configuration, collection and logger.
+  // The values of a fresh I/O configuration, collection and logger (whose
+  // parts write every key).
   auto defaults = com::MakeObject<com::MemoryPropertyBag>();
   (void)com::MakeObject<CIOconfiguration>()->WriteProperties(defaults.Get());
-  {
-    auto fresh = com::MakeObject<CSetupsVexR7100Scope>();
-    (void)fresh->put_InitialDirectory(Bstr::Empty());
-    (void)fresh->WriteProperties(defaults.Get());
-  }
-  for (const char* flag : {"DebugEvent", "DebugMessageBox", "DebugMessageLog", "DebugAssert"})
-    (void)defaults->Write(Bstr(flag), Variant(false));
-  (void)defaults->Write(Bstr("SetupsInitialDirectory"), Variant(Bstr::Empty()));
+  (void)com::MakeObject<CSetupsVexR7100Scope>()->WriteProperties(defaults.Get());
+  (void)CDebug().WriteProperties(defaults.Get());
   for (const auto& [key, value] : scratch->Values()) {
     const auto fallback = defaults->Values().find(key);
     if (fallback != defaults->Values().end() && SameBagValue(value, fallback->second)) continue;
+    // No folder chosen yet reads back as the empty name.
+    if (key == "SetupsInitialDirectory" && SameBagValue(value, Variant(Bstr::Empty()))) continue;
     hr = bag->Write(Bstr(key), value);
     if (com::FAILED(hr)) return hr;
   }

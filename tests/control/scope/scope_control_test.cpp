@@ -1,0 +1,276 @@
+// The scope control as a host sees it, without an instrument: initial and
+// saved properties, the language switch and its refusals, notifications,
+// the property frame, persistence that survives bad values, and the server
+// wrapper's settings and keys.
+#include <gtest/gtest.h>
+
+#include "cdebug.h"
+#include "cvexr7100_ez.h"
+#include "scope_test_support.h"
+
+namespace vex::control {
+namespace {
+
+using namespace vex::control::test;
+
+std::uint32_t Status(HRESULT hr) {
+  return static_cast<std::uint32_t>(hr);
+}
+
+TEST(ScopeControl, NewControlHasTheInitialPropertiesAndSavesOnlyWhatDiffers) {
+  Hosted scope;
+  EXPECT_EQ(scope.Get("CountryCode").I4(), 1);
+  EXPECT_EQ(scope.Text("Address"), "GPIB0::7::INSTR");
+  EXPECT_EQ(scope.Text("FontName"), "Arial");
+  EXPECT_EQ(scope.Get("FontSize").I2(), 8);
+  EXPECT_EQ(scope.Get("TXDelay").I4(), 50);
+  EXPECT_FALSE(scope.Get("ResetOnInitialize").BoolVal());
+  EXPECT_FALSE(scope.Get("CheckIDOnInitialize").BoolVal());
+  EXPECT_FALSE(scope.Get("InstrumentConnected").BoolVal());
+  // The font the language gives differs from the bag default, and a new
+  // control starts its log file: both are kept, nothing else.
+  const auto bag = scope.Save();
+  std::vector<std::string> keys;
+  for (const auto& [key, value] : bag->Values()) keys.push_back(key);
+  EXPECT_EQ(keys, (std::vector<std::string>{"DebugEnableMessageLog", "FontName"}));
+}
+
+TEST(ScopeControl, SavedControlWithoutKeysLoadsTheBagDefaultFont) {
+  auto empty = MakeObject<MemoryPropertyBag>();
+  Hosted scope(true, empty.Get());
+  EXPECT_EQ(scope.Get("CountryCode").I4(), 1);
+  EXPECT_EQ(scope.Text("FontName"), "MS Sans Serif");
+  EXPECT_EQ(scope.Get("FontSize").I2(), 8);
+  const auto saved = scope.Save();
+  for (const auto& [key, value] : saved->Values()) ADD_FAILURE() << key;
+}
+
+TEST(ScopeControl, AsianLanguagesFollowTheThreadLocaleAndBadCodesAreRefused) {
+  Hosted scope;
+  {
+    ThreadLocale single("C");
+    ASSERT_TRUE(single.Ok());
+    EXPECT_EQ(Status(scope.Put("CountryCode", Variant(82))), 0x8004017Cu);
+    const ErrorDetails details = TakeErrorDetails();
+    EXPECT_EQ(details.description.Str(), "Asian languages are not supported on this computer.");
+    EXPECT_EQ(details.source.Str(), "Vexan 8100 Scope Control Error");
+    EXPECT_EQ(details.help_context, 1004u);
+    EXPECT_EQ(Status(scope.Put("CountryCode", Variant(44))), 0x8004017Cu);
+    EXPECT_EQ(TakeErrorDetails().description.Str(), "Invalid property value.");
+    EXPECT_EQ(scope.Get("CountryCode").I4(), 1);
+    EXPECT_EQ(scope.Text("FontName"), "Arial");
+  }
+  ThreadLocale utf8("C.UTF-8");
+  ASSERT_TRUE(utf8.Ok());
+  scope.site->ClearChanges();
+  ASSERT_EQ(scope.Put("CountryCode", Variant(82)), S_OK);
+  EXPECT_EQ(scope.Text("FontName"), "\xEA\xB5\xB4\xEB\xA6\xBC");
+  EXPECT_NE(std::find(scope.site->Changes().begin(), scope.site->Changes().end(), "CountryCode"),
+            scope.site->Changes().end());
+  // The next refusal is in the new language.
+  EXPECT_EQ(Status(scope.Put("CountryCode", Variant(44))), 0x8004017Cu);
+  EXPECT_NE(TakeErrorDetails().description.Str(), "Invalid property value.");
+  ASSERT_EQ(scope.Put("CountryCode", Variant(1)), S_OK);
+}
+
+TEST(ScopeControl, LanguageSwitchCopiesTheLanguagesHelpFiles) {
+  const std::string folder = std::string(VEX_TEST_TMP) + "/help-copy";
+  std::filesystem::remove_all(folder);
+  std::filesystem::copy(std::filesystem::path(VEX9100_PATH).parent_path() / "Help", folder);
+  using SetFolder = void(const char*);
+  ControlEntry<SetFolder>("Vex9100SetHelpFolder")(folder.c_str());
+  Hosted scope;
+  EXPECT_EQ(FileText(folder + "/VexR7100.hlp"), FileText(folder + "/R71ACCus.hlp"));
+  ASSERT_EQ(scope.Put("CountryCode", Variant(49)), S_OK);
+  EXPECT_EQ(FileText(folder + "/VexR7100.hlp"), FileText(folder + "/R71ACCde.hlp"));
+  EXPECT_EQ(FileText(folder + "/VexR7100.cnt"), FileText(folder + "/R71ACCde.cnt"));
+  EXPECT_NE(FileText(folder + "/VexR7100.hlp").find("<html lang=\"de\">"), std::string::npos);
+  // French pages missing: the copy fails quietly and the German file stays.
+  std::filesystem::remove(folder + "/R71ACCfr.hlp");
+  ASSERT_EQ(scope.Put("CountryCode", Variant(33)), S_OK);
+  EXPECT_EQ(FileText(folder + "/VexR7100.hlp"), FileText(folder + "/R71ACCde.hlp"));
+  ASSERT_EQ(scope.Put("CountryCode", Variant(1)), S_OK);
+  ControlEntry<SetFolder>("Vex9100SetHelpFolder")(nullptr);
+}
+
+TEST(ScopeControl, NotificationsNameTheChangedProperty) {
+  Hosted scope;
+  scope.site->ClearChanges();
+  ASSERT_EQ(scope.Put("AddressInstrumentID", Variant("VEXAN,VDS3004A,1,2")), S_OK);
+  ASSERT_EQ(scope.Put("Address", Variant("GPIB0::7::INSTR")), S_OK);
+  EXPECT_EQ(scope.Text("AddressInstrumentID"), "VEXAN,VDS3004A,1,2");
+  ASSERT_EQ(scope.Put("Address", Variant("GPIB0::9::INSTR")), S_OK);
+  EXPECT_EQ(scope.Text("AddressInstrumentID"), "");
+  ASSERT_EQ(scope.Put("TXDelay", Variant(70)), S_OK);
+  ASSERT_EQ(scope.Put("ResetOnInitialize", Variant(true)), S_OK);
+  ASSERT_EQ(scope.Put("ResetOnInitialize", Variant(true)), S_OK);
+  ASSERT_EQ(scope.Put("DTROnly", Variant(true)), S_OK);
+  ASSERT_EQ(scope.Put("SetupsExists", Variant(true)), S_OK);
+  (void)scope.Get("Setups");
+  (void)scope.Get("Setups");
+  EXPECT_EQ(scope.site->Changes(),
+            (std::vector<std::string>{"AddressInstrumentID", "Address", "TXDelay",
+                                      "ResetOnInitialize", "IPPVexR7100Scope_DTROnly",
+                                      "IPPVexR7100Scope_SetupsExists", "Setups"}));
+  EXPECT_EQ(Status(scope.Put("TXDelay", Variant(-1))), 0x8004017Cu);
+  EXPECT_EQ(TakeErrorDetails().description.Str(), "Invalid property value.");
+  EXPECT_EQ(scope.Get("TXDelay").I4(), 70);
+}
+
+TEST(ScopeControl, PropertyFrameShowsTheRequestedPagesAndAboutBoxItsTexts) {
+  ControlToolkitScope ui;
+  Hosted scope;
+  std::vector<std::pair<int, int>> shown;  // (page count, start page)
+  for (int i = 0; i < 4; ++i)
+    ui.toolkit.QueueFrame(
+        [&](ui::PropertyFrame& frame) { shown.emplace_back(frame.PageCount(), frame.Current()); });
+  ASSERT_EQ(scope.Call("ShowPropertyPages", {Variant(2)}), S_OK);
+  ASSERT_EQ(scope.Call("ShowPropertyPages", {Variant(0)}), S_OK);
+  ASSERT_EQ(scope.Call("ShowPropertyPages", {Variant(1)}), S_OK);
+  ASSERT_EQ(scope.Call("ShowPropertyPages"), S_OK);
+  EXPECT_EQ(shown, (std::vector<std::pair<int, int>>{{2, 0}, {4, 0}, {4, 3}, {4, 0}}));
+  EXPECT_EQ(Status(scope.Call("ShowPropertyPages", {Variant(4)})), 0x8004017Cu);
+
+  std::string caption;
+  std::string version;
+  ui.toolkit.QueueModal([&](ui::Form& form) {
+    caption = form.Title();
+    version = form.Find<ui::Label>("lblVersion")->Caption();
+    EXPECT_EQ(form.FontName(), "Arial");
+    form.Find<ui::Button>("cmdOK")->UserClick();
+  });
+  ASSERT_EQ(scope.Call("AboutBox"), S_OK);
+  EXPECT_EQ(caption, "About Vexan 8100 Series Scope Control");
+  EXPECT_EQ(version.rfind("Version:  ", 0), 0u) << version;
+}
+
+TEST(ScopeControl, LoadingKeepsGoingPastBadValues) {
+  ThreadLocale single("C");
+  auto bag = MakeObject<MemoryPropertyBag>();
+  const std::uint8_t short_blob[10] = {};
+  ASSERT_EQ(bag->Write(Bstr("SearchCriteria"), Variant(SafeArray::FromBytes(short_blob))), S_OK);
+  ASSERT_EQ(bag->Write(Bstr("CountryCode"), Variant(82)), S_OK);
+  ASSERT_EQ(bag->Write(Bstr("Address"), Variant("NOT AN ADDRESS")), S_OK);
+  ASSERT_EQ(bag->Write(Bstr("TXDelay"), Variant(120)), S_OK);
+  ASSERT_EQ(bag->Write(Bstr("ResetOnIntialize"), Variant(true)), S_OK);
+  ASSERT_EQ(bag->Write(Bstr("CheckIDOnInitialize"), Variant(true)), S_OK);
+  ASSERT_EQ(bag->Write(Bstr("LastIOHandshakeAddress"), Variant("COM2")), S_OK);
+  ASSERT_EQ(bag->Write(Bstr("SetupCount"), Variant(std::int16_t{1})), S_OK);
+  ASSERT_EQ(bag->Write(Bstr("SetupName1"), Variant("Bench")), S_OK);
+  ASSERT_EQ(bag->Write(Bstr("DebugEnableEvent"), Variant(true)), S_OK);
+  Hosted scope(true, bag.Get());
+  EXPECT_EQ(scope.Get("CountryCode").I4(), 1);
+  EXPECT_EQ(scope.Text("Address"), "GPIB0::7::INSTR");
+  EXPECT_EQ(scope.Get("TXDelay").I4(), 120);
+  EXPECT_TRUE(scope.Get("ResetOnInitialize").BoolVal());
+  EXPECT_FALSE(scope.Get("CheckIDOnInitialize").BoolVal());  // the correct spelling is not a key
+  EXPECT_EQ(scope.Text("LastIOHandshakeAddress"), "COM2");
+  EXPECT_EQ(scope.Get("SupportMessageMode").I4(), 4);
+  Variant setups = scope.Get("Setups");
+  Variant count;
+  ASSERT_EQ(GetProperty(setups.Dispatch(), "Count", &count), S_OK);
+  EXPECT_EQ(count.I4(), 1);
+  // Saved again, everything that loaded is kept, under the short key names.
+  const auto saved = scope.Save();
+  EXPECT_TRUE(saved->Contains("ResetOnIntialize"));
+  EXPECT_FALSE(saved->Contains("ResetOnInitialize"));
+  EXPECT_TRUE(saved->Contains("SetupName1"));
+  EXPECT_TRUE(saved->Contains("DebugEnableEvent"));
+  EXPECT_EQ(saved->Values().at("TXDelay").I4(), 120);
+  ASSERT_EQ(scope.Put("SupportMessageMode", Variant(0)), S_OK);
+}
+
+TEST(ScopeControl, StateWrittenByOneControlLoadsIntoAnother) {
+  const std::string path = std::string(VEX_TEST_TMP) + "/state.json";
+  std::filesystem::remove(path);
+  {
+    Hosted first;
+    ASSERT_EQ(first.Put("Address", Variant("GPIB0::9::INSTR")), S_OK);
+    ASSERT_EQ(first.Put("CheckIDOnInitialize", Variant(true)), S_OK);
+    ASSERT_EQ(first.Put("CountryCode", Variant(39)), S_OK);
+    Variant setups = first.Get("Setups");
+    ASSERT_EQ(CallMethod(setups.Dispatch(), "Add", {Variant("Bench")}, nullptr), S_OK);
+    ComPtr<FilePropertyBag> file;
+    ASSERT_EQ(FilePropertyBag::Open(path, &file), S_OK);
+    ASSERT_EQ(SaveControl(first.control.Get(), file.Get()), S_OK);
+    ASSERT_EQ(file->Commit(), S_OK);
+    ASSERT_EQ(first.Put("CountryCode", Variant(1)), S_OK);
+  }
+  ComPtr<FilePropertyBag> file;
+  ASSERT_EQ(FilePropertyBag::Open(path, &file), S_OK);
+  EXPECT_TRUE(file->Contains("CheckIDOnIntialize"));
+  EXPECT_FALSE(file->Contains("TXDelay"));
+  EXPECT_FALSE(file->Contains("DebugEvent"));
+  Hosted second(true, file.Get());
+  EXPECT_EQ(second.Text("Address"), "GPIB0::9::INSTR");
+  EXPECT_TRUE(second.Get("CheckIDOnInitialize").BoolVal());
+  EXPECT_EQ(second.Get("CountryCode").I4(), 39);
+  Variant setups = second.Get("Setups");
+  Variant name;
+  ASSERT_EQ(CallMethod(setups.Dispatch(), "item", {Variant(1)}, &name), S_OK);
+  Variant text;
+  ASSERT_EQ(GetProperty(name.Dispatch(), "Name", &text), S_OK);
+  EXPECT_EQ(text.BstrVal().Str(), "Bench");
+  ASSERT_EQ(second.Put("CountryCode", Variant(1)), S_OK);
+}
+
+TEST(ScopeControl, TypeLibraryHasTheControlsAndTheServersEnumerations) {
+  RegisterLibraries();
+  const TypeLibrary* library = nullptr;
+  ASSERT_EQ(LoadTypeLibrary("Vex9100CtrlLib", &library), S_OK);
+  std::int32_t value = 0;
+  EXPECT_TRUE(library->FindConstant("VexR7100_Language_Traditional_Chinese", &value));
+  EXPECT_EQ(value, 886);
+  EXPECT_TRUE(library->FindConstant("VexR7100_ShowPropertyPage_SetIO", &value));
+  EXPECT_EQ(value, 3);
+  EXPECT_TRUE(library->FindConstant("VexR7100_TriggerSlope_Negative", &value));
+  EXPECT_FALSE(library->FindConstant("VexR7100_ImageFormat_HiResBMP", &value));
+  EXPECT_FALSE(library->FindConstant("VexR7100_ImageFormat_UseSuffix", &value));
+  EXPECT_EQ(library->FindEnum("VexR7100_ImageFormat")->constants.size(), 6u);
+  const DispatchTable& table = *library->interfaces.at(0);
+  EXPECT_EQ(table.Members().front().name, "CountryCode");
+  DISPID about = 0;
+  ASSERT_EQ(table.IdOfName("AboutBox", &about), S_OK);
+  EXPECT_EQ(about, -552);
+  EXPECT_TRUE(table.FindById(0x10e)->hidden);  // DTROnly
+}
+
+// The wrapper linked directly, on this thread's own logger.
+class WrapperTest : public ::testing::Test, public DebugSink {
+ protected:
+  void SetUp() override {
+    RegisterLibraries();
+    CDebug::ForThisThread().SetSink(this);
+    CDebug::ForThisThread().SetDebugMode(CDebug::kEvents);
+  }
+  void TearDown() override {
+    CDebug::ForThisThread().SetDebugMode(0);
+    CDebug::ForThisThread().SetSink(nullptr);
+  }
+  void SupportMessage(const std::string& text) override { log += text; }
+  void PropertyChanged(std::string_view) override {}
+  std::string log;
+};
+
+TEST_F(WrapperTest, SerialAddressWithoutHandshakeIsStoredWithAnAssertion) {
+  auto wrapper = MakeObject<CVexR7100EZ>();
+  EXPECT_EQ(wrapper->AutomationServerAddress(), "GPIB0::7::INSTR");
+  ASSERT_EQ(wrapper->SetAutomationServerAddress("COM1"), S_OK);
+  EXPECT_EQ(wrapper->AutomationServerAddress(), "COM1");
+  EXPECT_NE(log.find("(InStr(1, strAddress, HANDSHAKE_ADDRESS_KEYWORD, vbTextCompare) > 0)"),
+            std::string::npos)
+      << log;
+  log.clear();
+  ASSERT_EQ(wrapper->SetAutomationServerAddress("COM1::Handshake=XON_XOFF"), S_OK);
+  EXPECT_EQ(log.find("HANDSHAKE_ADDRESS_KEYWORD"), std::string::npos);
+}
+
+TEST_F(WrapperTest, CloseConnectionLeavesNoErrorBehind) {
+  auto wrapper = MakeObject<CVexR7100EZ>();
+  (void)ReportRichError(E_FAIL, "stale");
+  ASSERT_EQ(wrapper->CloseConnection(), S_OK);
+  EXPECT_EQ(PeekErrorInfo(), nullptr);
+}
+
+}  // namespace
+}  // namespace vex::control
