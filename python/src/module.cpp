@@ -10,6 +10,7 @@
 #include "variant_conversion.h"
 #include "vex/com/class_registry.h"
 #include "vex/com/connection_point.h"
+#include "vex/com/control_site.h"
 #include "vex/com/error_info.h"
 #include "vex/com/type_library.h"
 
@@ -35,6 +36,43 @@ LateBoundObject Create(const std::string& prog_id) {
     LateBoundObject::RaiseAutomationError(hr);
   }
   return LateBoundObject(std::move(object), std::this_thread::get_id());
+}
+
+// Creates a control as a host in running mode: a site of its own, then its
+// state loaded from the property-bag file `state_path` (a missing file or
+// none: the control starts new).
+LateBoundObject HostControl(const std::string& prog_id, const std::string& state_path) {
+  com::ComPtr<com::IDispatch> object;
+  com::HRESULT hr = com::S_OK;
+  {
+    py::gil_scoped_release release;
+    com::ComPtr<com::FilePropertyBag> bag;
+    const bool saved = !state_path.empty() && std::filesystem::exists(state_path);
+    if (saved) hr = com::FilePropertyBag::Open(state_path, &bag);
+    auto site = com::MakeObject<com::ControlSite>(true);
+    if (com::SUCCEEDED(hr)) hr = com::HostControl(prog_id, site.Get(), bag.Get(), &object);
+  }
+  if (com::FAILED(hr)) LateBoundObject::RaiseAutomationError(hr);
+  return LateBoundObject(std::move(object), std::this_thread::get_id());
+}
+
+// Writes a hosted control's whole state into the file `state_path`
+// (replacing it; keys at their defaults are not stored).
+void SaveControl(const LateBoundObject& control, const std::string& state_path) {
+  com::HRESULT hr = com::S_OK;
+  {
+    py::gil_scoped_release release;
+    com::ComPtr<com::FilePropertyBag> bag;
+    hr = com::FilePropertyBag::Open(state_path, &bag);
+    if (com::SUCCEEDED(hr)) {
+      std::vector<std::string> names;
+      for (const auto& [name, value] : bag->Values()) names.push_back(name);
+      for (const auto& name : names) bag->Remove(name);
+    }
+    if (com::SUCCEEDED(hr)) hr = com::SaveControl(control.Dispatch(), bag.Get());
+    if (com::SUCCEEDED(hr)) hr = bag->Commit();
+  }
+  if (com::FAILED(hr)) LateBoundObject::RaiseAutomationError(hr);
 }
 
 bool IsRegistered(const std::string& prog_id) {
@@ -138,6 +176,8 @@ PYBIND11_MODULE(_vexscope, m) {
 
   m.def("create", &Create, py::arg("prog_id"));
   m.def("is_registered", &IsRegistered, py::arg("prog_id"));
+  m.def("host_control", &HostControl, py::arg("prog_id"), py::arg("state_path"));
+  m.def("save_control", &SaveControl, py::arg("control"), py::arg("state_path"));
   m.def("register_server", &RegisterServer, py::arg("library_path"));
   m.def("type_library_names", &TypeLibraryNames);
   m.def("enumerations", &Enumerations, py::arg("type_library"));

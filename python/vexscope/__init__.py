@@ -25,10 +25,11 @@ import os
 from . import _vexscope
 from ._config import LIBRARY_DIR
 
-__all__ = ["AutomationError", "Dispatch", "DispatchWithEvents", "Object", "Table", "connect",
+__all__ = ["AutomationError", "Control", "Dispatch", "DispatchWithEvents", "Object", "Table", "connect",
            "constants", "DEFAULT_ADDRESS", "SERVER_PROGID", "RPC_E_WRONG_THREAD"]
 
 SERVER_PROGID = "VexR7100X.VexR7100EZ"
+CONTROL_PROGID = "Vex9100CtrlLib.VexR7100Scope"
 DEFAULT_ADDRESS = "GPIB0::7::INSTR"
 RPC_E_WRONG_THREAD = 0x8001010E
 
@@ -38,6 +39,8 @@ _SERVER_LIBRARIES = [
     (SERVER_PROGID, "libVex9100TB.so"),
     ("VexIOUtils.InstrumentIO", "libVexIOUtils.so"),
     ("VexSim.Bus", "libVexSimBus.so"),
+    (CONTROL_PROGID, "libVex9100.so"),
+    ("VexR7100ResLib.VexR7100Resources", "libVex8100ResLib.so"),
 ]
 
 # Event interfaces whose connection points DispatchWithEvents looks for, by
@@ -45,6 +48,7 @@ _SERVER_LIBRARIES = [
 # theirs here.
 EVENT_INTERFACES = {
     "ForwardWriteLog": "{5C1E7A20-9D3B-4E8F-A1B2-3C4D5E6F7101}",
+    "SupportMessage": "{6D2F8B30-4C1A-4E7B-9D52-7A1C3E5F9002}",
 }
 
 Object = _vexscope.Object
@@ -133,6 +137,78 @@ def connect(address=None):
     scope = Dispatch(SERVER_PROGID)
     scope.Connect(address)
     return scope
+
+
+class Control:
+    """The scope control, hosted by this script in running mode.
+
+        scope = vexscope.Control(state="scope.json", address="GPIB0::7::INSTR")
+        scope.on_support_message = print      # SupportMessage events
+        scope.SupportMessageMode = 4
+        scope.AutoScale()                     # connects first
+        scope.save()
+
+    `state` names a property-bag file (JSON): an existing one is loaded, a
+    missing one gives a new control; save() writes the control's whole state
+    back (to `state`, or another path). `address`, when given, is set after
+    loading. Every other attribute is the control's member.
+
+    A control made with plain Dispatch(CONTROL_PROGID) has no host: it stays
+    at design time and never connects by itself (call Initialize first)."""
+
+    def __init__(self, state=None, address=None):
+        _ensure_registered(CONTROL_PROGID)
+        _ensure_registered(SERVER_PROGID)
+        control = _vexscope.host_control(CONTROL_PROGID, os.fspath(state) if state else "")
+        self.__dict__.update(_control=control, _state=state, _handler=None, _cookie=None,
+                             on_support_message=None)
+        if address:
+            control.Address = address
+
+    def SupportMessage(self, message):
+        handler = self.__dict__["on_support_message"]
+        if handler is not None:
+            handler(message)
+
+    def __setattr__(self, name, value):
+        if name == "on_support_message":
+            self.__dict__[name] = value
+            if value is not None and self.__dict__["_cookie"] is None:
+                self.__dict__["_cookie"] = _vexscope.advise(
+                    self.__dict__["_control"], EVENT_INTERFACES["SupportMessage"], self)
+            return
+        setattr(self.__dict__["_control"], name, value)
+
+    def __getattr__(self, name):
+        return getattr(self.__dict__["_control"], name)
+
+    def __dir__(self):
+        return sorted(set(dir(self.__dict__["_control"])) | {"save", "on_support_message"})
+
+    @property
+    def object(self):
+        return self.__dict__["_control"]
+
+    def save(self, path=None):
+        """Writes the control's state to `path` (default: the state file given)."""
+        path = path or self.__dict__["_state"]
+        if not path:
+            raise ValueError("no state file: give a path")
+        _vexscope.save_control(self.__dict__["_control"], os.fspath(path))
+
+    def close(self):
+        """Stops the events."""
+        cookie = self.__dict__["_cookie"]
+        if cookie is not None:
+            _vexscope.unadvise(self.__dict__["_control"], EVENT_INTERFACES["SupportMessage"],
+                               cookie)
+            self.__dict__["_cookie"] = None
+
+    def __del__(self):
+        try:
+            self.close()
+        except Exception:
+            pass
 
 
 class WithEvents:

@@ -1,0 +1,50 @@
+# The scope control hosted from Python: running mode (connects on first use),
+# the JSON state loaded and saved, SupportMessage events to a handler; a
+# control made with plain Dispatch has no host and stays at design time.
+import json
+
+import pytest
+
+import vexscope
+
+
+def test_hosted_control_connects_on_first_use_and_sends_support_messages(tmp_path):
+    messages = []
+    scope = vexscope.Control(address="GPIB0::7::INSTR")
+    scope.on_support_message = messages.append
+    scope.SupportMessageMode = 4
+    assert not scope.InstrumentConnected
+    scope.Digitize()
+    assert scope.InstrumentConnected
+    assert "VDS" in scope.AddressInstrumentID
+    time, volts = scope.GetWaveformData(1, 100)
+    assert len(time) == len(volts) > 0
+    with pytest.raises(vexscope.AutomationError) as refused:
+        scope.TXDelay = -1
+    assert refused.value.hresult == 0x8004017C
+    assert any("Let TXDelay" in m for m in messages)
+    scope.SupportMessageMode = 0
+    scope.CloseConnection()
+    scope.close()
+
+
+def test_state_is_saved_and_loaded_with_only_changed_keys(tmp_path):
+    state = tmp_path / "scope.json"
+    first = vexscope.Control(state=state)
+    first.Address = "GPIB0::9::INSTR"
+    first.ResetOnInitialize = True
+    first.Setups.Add("Bench")
+    first.save()
+    values = json.loads(state.read_text())["values"]
+    assert "ResetOnIntialize" in values and "TXDelay" not in values
+    second = vexscope.Control(state=state)
+    assert second.Address == "GPIB0::9::INSTR"
+    assert second.ResetOnInitialize
+    assert second.Setups.Count == 1
+
+
+def test_control_without_a_host_stays_at_design_time():
+    bare = vexscope.Dispatch(vexscope.CONTROL_PROGID)
+    with pytest.raises(vexscope.AutomationError):
+        bare.AutoScale()
+    assert not bare.InstrumentConnected
