@@ -220,13 +220,13 @@ void CQueryInstrument::Finish(const ProbeOutcome& outcome) {
     debug.Assert(false, condition, kModule, procedure, "");
 }
 
-HRESULT CQueryInstrument::RS232IDNQuery(std::string_view address, std::string* reply,
-                                        std::int16_t* code) {
+HRESULT CQueryInstrument::Query(PrepareFunction prepare, std::string_view address,
+                                std::string* reply, std::int16_t* code) {
   if (!reply || !code) return com::E_POINTER;
   reply->clear();
   ProbeRequest request;
   bool applicable = false;
-  const HRESULT hr = PrepareRS232(address, &request, &applicable);
+  const HRESULT hr = (this->*prepare)(address, &request, &applicable);
   if (com::FAILED(hr)) return hr;
   if (!applicable) {
     *code = kQueryWrongKind;
@@ -239,23 +239,14 @@ HRESULT CQueryInstrument::RS232IDNQuery(std::string_view address, std::string* r
   return com::S_OK;
 }
 
+HRESULT CQueryInstrument::RS232IDNQuery(std::string_view address, std::string* reply,
+                                        std::int16_t* code) {
+  return Query(&CQueryInstrument::PrepareRS232, address, reply, code);
+}
+
 HRESULT CQueryInstrument::GPIBIDNQuery(std::string_view address, std::string* reply,
                                        std::int16_t* code) {
-  if (!reply || !code) return com::E_POINTER;
-  reply->clear();
-  ProbeRequest request;
-  bool applicable = false;
-  const HRESULT hr = PrepareGPIB(address, &request, &applicable);
-  if (com::FAILED(hr)) return hr;
-  if (!applicable) {
-    *code = kQueryWrongKind;
-    return com::S_OK;
-  }
-  ProbeOutcome outcome = Exchange(manager_.Get(), request);
-  Finish(outcome);
-  *reply = std::move(outcome.reply);
-  *code = outcome.code;
-  return com::S_OK;
+  return Query(&CQueryInstrument::PrepareGPIB, address, reply, code);
 }
 
 HRESULT CQueryInstrument::Test(ui::Toolkit& toolkit, ui::WindowHandle owner,

@@ -86,6 +86,12 @@ class CQueryInstrument {
   const std::vector<std::string>& ModelTable() const { return models_; }
 
  private:
+  using PrepareFunction = HRESULT (CQueryInstrument::*)(std::string_view, ProbeRequest*,
+                                                        bool*) const;
+  // Prepare, exchange and finish in a row, for either kind of port.
+  HRESULT Query(PrepareFunction prepare, std::string_view address, std::string* reply,
+                std::int16_t* code);
+
   std::int32_t wait_ms_ = 50;
   CIOconfiguration* configuration_ = nullptr;
   com::ComPtr<io::IIOManager> manager_;

@@ -146,25 +146,11 @@ bool CSetupFile::Format(const SetupFileFields& fields, std::string* bytes,
 }
 
 HRESULT CSetupFile::IsACompatibleFile(const Bstr& file_name, VARIANT_BOOL* compatible) {
-  if (!compatible) return com::E_POINTER;
-  std::vector<std::uint8_t> bytes;
-  *compatible =
-      com::ToVariantBool(ReadWholeFile(file_name.Str(), &bytes) && HasTypeAndVersion(bytes));
-  return com::S_OK;
+  return IsCompatibleSetupFile(file_name, &HasTypeAndVersion, compatible);
 }
 
 HRESULT CSetupFile::ReadFile(const Bstr& file_name) {
-  std::vector<std::uint8_t> bytes;
-  if (!ReadWholeFile(file_name.Str(), &bytes)) {
-    return RaiseSetupError(kSetupFileError, kTextOpenSetupFile, kTextLoadFailed,
-                           "(file opened for reading)", kModule, "ReadFile");
-  }
-  SetupFileFailure failure;
-  if (!Parse(bytes, &fields_, &failure)) {
-    return RaiseSetupError(kSetupFileError, kTextOpenSetupFile, kTextLoadFailed, failure.condition,
-                           kModule, failure.procedure);
-  }
-  return com::S_OK;
+  return ReadSetupFile(file_name, &Parse, &fields_, kModule);
 }
 
 HRESULT CSetupFile::WriteFile(const Bstr& file_name) {

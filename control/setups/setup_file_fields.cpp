@@ -1,5 +1,8 @@
 #include "setup_file_fields.h"
 
+#include "setup_errors.h"
+#include "setup_file_io.h"
+
 namespace vex::control {
 
 Variant LearnStringVariant(const std::vector<std::uint8_t>& bytes) {
@@ -19,6 +22,29 @@ HRESULT LearnStringBytes(const Variant& value, std::vector<std::uint8_t>* bytes)
   }
   const auto data = array->Span<const std::uint8_t>();
   bytes->assign(data.begin(), data.end());
+  return com::S_OK;
+}
+
+HRESULT IsCompatibleSetupFile(const Bstr& file_name, SetupFileRecogniser recognise,
+                              VARIANT_BOOL* compatible) {
+  if (!compatible) return com::E_POINTER;
+  std::vector<std::uint8_t> bytes;
+  *compatible = com::ToVariantBool(ReadWholeFile(file_name.Str(), &bytes) && recognise(bytes));
+  return com::S_OK;
+}
+
+HRESULT ReadSetupFile(const Bstr& file_name, SetupFileParser parse, SetupFileFields* fields,
+                      const char* module) {
+  std::vector<std::uint8_t> bytes;
+  if (!ReadWholeFile(file_name.Str(), &bytes)) {
+    return RaiseSetupError(kSetupFileError, kTextOpenSetupFile, kTextLoadFailed,
+                           "(file opened for reading)", module, "ReadFile");
+  }
+  SetupFileFailure failure;
+  if (!parse(bytes, fields, &failure)) {
+    return RaiseSetupError(kSetupFileError, kTextOpenSetupFile, kTextLoadFailed, failure.condition,
+                           module, failure.procedure);
+  }
   return com::S_OK;
 }
 

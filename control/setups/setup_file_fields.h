@@ -39,6 +39,21 @@ Variant LearnStringVariant(const std::vector<std::uint8_t>& bytes);
 // (by reference too). DISP_E_TYPEMISMATCH for anything else.
 [[nodiscard]] HRESULT LearnStringBytes(const Variant& value, std::vector<std::uint8_t>* bytes);
 
+// What both formats do to read a file: take it whole and hand its bytes to
+// the format's parser or recogniser.
+using SetupFileParser = bool (*)(std::span<const std::uint8_t> bytes, SetupFileFields* fields,
+                                 SetupFileFailure* failure);
+using SetupFileRecogniser = bool (*)(std::span<const std::uint8_t> bytes);
+
+// IsACompatibleFile: true when the file reads and `recognise` accepts it.
+[[nodiscard]] HRESULT IsCompatibleSetupFile(const Bstr& file_name, SetupFileRecogniser recognise,
+                                            VARIANT_BOOL* compatible);
+// ReadFile: the file parsed into `fields`; an unreadable file or a failed
+// parse raises the load error with `module`'s assertion entry, and leaves
+// `fields` as the parser left it.
+[[nodiscard]] HRESULT ReadSetupFile(const Bstr& file_name, SetupFileParser parse,
+                                    SetupFileFields* fields, const char* module);
+
 // The property members of ISetupFile over SetupFileFields.
 template <class Base>
 class SetupFileProperties : public Base {
