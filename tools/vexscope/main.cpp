@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "control_state.h"
 #include "demo.h"
 #include "io_commands.h"
 #include "port_listing.h"
@@ -221,8 +222,16 @@ int main(int argc, char** argv) {
   ResultPrinter printer(std::cout, json);
   try {
     ScopeSession session;
+    // With a state file the scope control is the top-level object: it
+    // keeps the whole state and connects only for instrument commands.
+    const bool through_control = state.HasFile() && object->count() == 0;
     if (object->count() > 0) {
       session.OpenObject(object_prog_id);
+    } else if (through_control) {
+      const bool set_address = address_option->count() > 0 || (!state.Value(kStateAddressKey) &&
+                                                               options.address != kDefaultAddress);
+      session.OpenControl(options, state.IsSaved() ? state.Bag() : nullptr, set_address,
+                          shell->parsed() || demo->parsed() || commands.TouchesInstrument());
     } else {
       session.Open(options);
     }
@@ -235,6 +244,7 @@ int main(int argc, char** argv) {
       commands.Run(session, printer);
     }
     session.Close();
+    if (through_control && status == 0) SaveControlState(state, session.Root());
     return status;
   } catch (const UsageError& e) {
     return UsageFailure(e.what());

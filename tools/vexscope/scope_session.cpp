@@ -3,6 +3,7 @@
 #include "server_registration.h"
 #include "tool_errors.h"
 #include "vex/com/class_registry.h"
+#include "vex/com/control_site.h"
 #include "vex/com/error_info.h"
 #include "vex/com/member_call.h"
 #include "vex/com/type_library.h"
@@ -49,7 +50,7 @@ ScopeSession::ScopeSession() = default;
 
 ScopeSession::~ScopeSession() {
   if (connected_ && root_) {
-    (void)com::CallMethod(root_.Get(), "Close", {}, nullptr);
+    (void)com::CallMethod(root_.Get(), control_ ? "CloseConnection" : "Close", {}, nullptr);
     com::SetErrorInfo(0, nullptr);
   }
 }
@@ -63,6 +64,28 @@ void ScopeSession::Open(const SessionOptions& options) {
   }
   constants_ = std::make_unique<LazyConstants>(type_library_);
   Call("Connect", {"\"" + options.address + "\""});
+  connected_ = true;
+  if (options.timeout_ms) Set("Utilities.Timeout", std::to_string(*options.timeout_ms));
+  if (options.detect_errors) Set("Utilities.DetectDeviceErrors", "true");
+  if (options.no_range_checking) Set("Utilities.RangeChecking", "false");
+}
+
+void ScopeSession::OpenControl(const SessionOptions& options, com::IPropertyBag* saved,
+                               bool address_given, bool connect) {
+  EnsureServersRegistered(ProgramFolder() + "/../lib");
+  auto site = com::MakeObject<com::ControlSite>(true);
+  com::HRESULT hr = com::HostControl(kControlProgID, site.Get(), saved, &root_);
+  if (FAILED(hr)) {
+    AutomationError error = TakeAutomationError(hr);
+    throw AutomationError(hr, std::string("creating ") + kControlProgID + ": " + error.what());
+  }
+  control_ = true;
+  root_name_ = "the scope control";
+  type_library_ = kControlTypeLibraryName;
+  constants_ = std::make_unique<LazyConstants>(type_library_);
+  if (address_given) Set("Address", "\"" + options.address + "\"");
+  if (!connect) return;
+  Call("Initialize", {});
   connected_ = true;
   if (options.timeout_ms) Set("Utilities.Timeout", std::to_string(*options.timeout_ms));
   if (options.detect_errors) Set("Utilities.DetectDeviceErrors", "true");
@@ -88,7 +111,7 @@ void ScopeSession::OpenObject(const std::string& prog_id) {
 void ScopeSession::Close() {
   if (!connected_) return;
   connected_ = false;
-  Call("Close", {});
+  Call(control_ ? "CloseConnection" : "Close", {});
 }
 
 CallResult ScopeSession::Get(std::string_view path) {

@@ -26,6 +26,7 @@
 #include "server_registration.h"
 #include "vex/com/com_ptr.h"
 #include "vex/com/dispatch.h"
+#include "vex/com/property_bag.h"
 
 namespace vex::scope {
 
@@ -62,7 +63,14 @@ class ScopeSession {
   // registered class by ProgID instead of the server; members are then
   // reached from that object, and nothing connects to an instrument.
   void OpenObject(const std::string& prog_id);
-  // Closes the connection (Close on the server); throws AutomationError.
+  // Creates the scope control instead of the bare server, as a host in
+  // running mode: its state loaded from `saved` (null: a new control), the
+  // address set when `address_given`, and, when `connect`, Initialize
+  // followed by the options. Members are then reached from the control.
+  void OpenControl(const SessionOptions& options, com::IPropertyBag* saved, bool address_given,
+                   bool connect);
+  // Closes the connection (Close on the server, CloseConnection on the
+  // control); throws AutomationError.
   void Close();
 
   CallResult Get(std::string_view path);
@@ -87,6 +95,7 @@ class ScopeSession {
   std::string root_name_ = "the top-level object";
   std::string type_library_ = kTypeLibraryName;
   bool connected_ = false;
+  bool control_ = false;
 };
 
 }  // namespace vex::scope

@@ -17,10 +17,9 @@ struct ServerLibrary {
 
 // The server first: it is the one this program cannot do without.
 constexpr ServerLibrary kLibraries[] = {
-    {kServerProgID, "libVex9100TB.so"},
-    {"VexIOUtils.InstrumentIO", "libVexIOUtils.so"},
-    {"VexSim.Bus", "libVexSimBus.so"},
-    {"VexR7100ResLib.VexR7100Resources", "libVex8100ResLib.so"},
+    {kServerProgID, "libVex9100TB.so"}, {"VexIOUtils.InstrumentIO", "libVexIOUtils.so"},
+    {"VexSim.Bus", "libVexSimBus.so"},  {"VexR7100ResLib.VexR7100Resources", "libVex8100ResLib.so"},
+    {kControlProgID, "libVex9100.so"},
 };
 
 void Anchor() {}

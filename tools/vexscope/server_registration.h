@@ -18,6 +18,8 @@ namespace vex::scope {
 
 inline constexpr const char* kServerProgID = "VexR7100X.VexR7100EZ";
 inline constexpr const char* kTypeLibraryName = "VexR7100ServerLib";
+inline constexpr const char* kControlProgID = "Vex9100CtrlLib.VexR7100Scope";
+inline constexpr const char* kControlTypeLibraryName = "Vex9100CtrlLib";
 
 // Whether `prog_id` resolves to a class whose library file exists.
 bool IsRegisteredWithLibrary(const std::string& prog_id);

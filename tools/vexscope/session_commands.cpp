@@ -1,5 +1,7 @@
 #include "session_commands.h"
 
+#include <algorithm>
+#include <cctype>
 #include <iostream>
 
 #include "progress.h"
@@ -131,6 +133,42 @@ bool SessionCommands::Chosen() const {
     if (sub->parsed()) return true;
   }
   return false;
+}
+
+bool SessionCommands::TouchesInstrument() const {
+  if (!get_->parsed() && !set_->parsed() && !call_->parsed()) return true;
+  // The control's own members; everything else is forwarded to the instrument.
+  static const char* const kControlMembers[] = {"Address",
+                                                "AddressInstrumentID",
+                                                "AutomationServerAddress",
+                                                "CheckIDOnInitialize",
+                                                "CloseConnection",
+                                                "ConnectionName",
+                                                "CountryCode",
+                                                "FontName",
+                                                "FontSize",
+                                                "InstrumentConnected",
+                                                "IOManager",
+                                                "ResetOnInitialize",
+                                                "SearchCriteria",
+                                                "Setups",
+                                                "SupportMessageMode",
+                                                "TXDelay",
+                                                "DTROnly",
+                                                "InitialSearchMode",
+                                                "LastIOHandshakeAddress",
+                                                "CenterPropertyPages",
+                                                "NotifyIOConfigurationChanged"};
+  std::string first = path_.substr(0, path_.find_first_of(".("));
+  for (const char* member : kControlMembers) {
+    if (first.size() == std::string_view(member).size() &&
+        std::equal(first.begin(), first.end(), member, [](char a, char b) {
+          return std::tolower(static_cast<unsigned char>(a)) ==
+                 std::tolower(static_cast<unsigned char>(b));
+        }))
+      return false;
+  }
+  return true;
 }
 
 void SessionCommands::Run(ScopeSession& session, ResultPrinter& printer) const {

@@ -23,6 +23,9 @@ class SessionCommands {
 
   // Whether the last parse chose one of these commands.
   bool Chosen() const;
+  // Whether the chosen command reaches the instrument (not only the scope
+  // control's own properties, which need no connection).
+  bool TouchesInstrument() const;
   // Runs the chosen command. Throws UsageError, AutomationError, or
   // std::runtime_error for a file that cannot be written.
   void Run(ScopeSession& session, ResultPrinter& printer) const;
