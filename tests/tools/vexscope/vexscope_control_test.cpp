@@ -1,0 +1,87 @@
+// vexscope with --state through the scope control, in child processes on the
+// simulated bus: the control's own properties without a connection, the
+// state written by one process and read by the next (only keys away from
+// their defaults), instrument members through the control, and the
+// control's errors in its language, with the file left as it was.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "ToolProcess.h"
+
+namespace vex::scope::test {
+namespace {
+
+class ControlState : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    unsetenv("VEXSCOPE_ADDRESS");
+    setenv("VEX_SIM_BUS", "7=VDS3004A", 1);
+    if (!std::getenv("VEXCOM_REGISTRY"))
+      setenv("VEXCOM_REGISTRY", (std::string(VEX_TEST_TMP) + "/control-registry.json").c_str(), 1);
+    folder_ = std::string(VEX_TEST_TMP) + "/control-cli";
+    std::filesystem::remove_all(folder_);
+    std::filesystem::create_directories(folder_);
+    state_ = folder_ + "/scope.json";
+  }
+  ToolRun Scope(std::vector<std::string> args) {
+    args.insert(args.begin(), {"--state", state_});
+    return RunTool(VEXSCOPE_PATH, std::move(args));
+  }
+  std::string State() const {
+    std::ifstream in(state_);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  std::string folder_;
+  std::string state_;
+};
+
+TEST_F(ControlState, OwnPropertiesPersistWithoutConnecting) {
+  // An address where nothing answers: setting properties never connects.
+  ToolRun run = Scope({"-a", "GPIB0::3::INSTR", "set", "TXDelay", "120"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  run = Scope({"set", "ResetOnInitialize", "true"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  run = Scope({"call", "Setups.Add", "\"Bench\""});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const std::string text = State();
+  EXPECT_NE(text.find("\"TXDelay\""), std::string::npos) << text;
+  EXPECT_NE(text.find("\"ResetOnIntialize\""), std::string::npos) << text;
+  EXPECT_EQ(text.find("\"ResetOnInitialize\""), std::string::npos) << text;
+  EXPECT_NE(text.find("GPIB0::3::INSTR"), std::string::npos) << text;
+  EXPECT_EQ(text.find("\"CheckIDOnIntialize\""), std::string::npos) << text;  // at its default
+  run = Scope({"get", "TXDelay"});
+  EXPECT_EQ(run.out, "120\n");
+  run = Scope({"get", "Setups.Count"});
+  EXPECT_EQ(run.out, "1\n");
+  run = Scope({"get", "InstrumentConnected"});
+  EXPECT_EQ(run.out, "false\n");
+}
+
+TEST_F(ControlState, InstrumentMembersConnectThroughTheControl) {
+  ToolRun run = Scope({"get", "Timebase.HorizontalRange"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_FALSE(run.out.empty());
+  run = Scope({"idn"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("VDS3004A"), std::string::npos);
+  // The instrument's identity is remembered by the control.
+  EXPECT_NE(State().find("ActiveAddressInstrumentID"), std::string::npos);
+}
+
+TEST_F(ControlState, ErrorsComeInTheControlsLanguageAndKeepTheFile) {
+  ASSERT_EQ(Scope({"set", "CountryCode", "49"}).status, 0);
+  const std::string before = State();
+  ToolRun run = Scope({"-a", "GPIB0::3::INSTR", "call", "AutoScale"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("error 0x8004003B: Die Verbindung"), std::string::npos) << run.err;
+  EXPECT_EQ(State(), before);
+  run = Scope({"set", "CountryCode", "44"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("0x8004017C"), std::string::npos) << run.err;
+}
+
+}  // namespace
+}  // namespace vex::scope::test
