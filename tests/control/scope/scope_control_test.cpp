@@ -7,6 +7,7 @@
 #include "cdebug.h"
 #include "cvexr7100_ez.h"
 #include "scope_test_support.h"
+#include "vex/ui/help_viewer.h"
 
 namespace vex::control {
 namespace {
@@ -85,6 +86,23 @@ TEST(ScopeControl, LanguageSwitchCopiesTheLanguagesHelpFiles) {
   EXPECT_EQ(FileText(folder + "/VexR7100.hlp"), FileText(folder + "/R71ACCde.hlp"));
   EXPECT_EQ(FileText(folder + "/VexR7100.cnt"), FileText(folder + "/R71ACCde.cnt"));
   EXPECT_NE(FileText(folder + "/VexR7100.hlp").find("<html lang=\"de\">"), std::string::npos);
+  // The viewer is chosen by content, whatever the suffix.
+  std::vector<std::pair<std::string, std::string>> opened;
+  ui::SetHelpViewer([&](const std::string& path, const std::string& type) {
+    opened.emplace_back(path, type);
+    return S_OK;
+  });
+  ASSERT_EQ(ui::OpenHelpFile(folder + "/VexR7100.hlp"), S_OK);
+  ASSERT_EQ(ui::OpenHelpFile(folder + "/VexR7100.cnt"), S_OK);
+  std::ofstream(folder + "/notes.hlp") << "plain words\n";
+  ASSERT_EQ(ui::OpenHelpFile(folder + "/notes.hlp"), S_OK);
+  EXPECT_EQ(Status(ui::OpenHelpFile(folder + "/missing.hlp")), 0x80070002u);
+  (void)TakeErrorDetails();
+  ui::SetHelpViewer({});
+  ASSERT_EQ(opened.size(), 3u);
+  EXPECT_EQ(opened[0].second, "text/html");
+  EXPECT_EQ(opened[1].second, "text/html");
+  EXPECT_EQ(opened[2].second, "text/plain");
   // French pages missing: the copy fails quietly and the German file stays.
   std::filesystem::remove(folder + "/R71ACCfr.hlp");
   ASSERT_EQ(scope.Put("CountryCode", Variant(33)), S_OK);
