@@ -66,12 +66,20 @@ TEST(ScopeControl, AsianLanguagesFollowTheThreadLocaleAndBadCodesAreRefused) {
   scope.site->ClearChanges();
   ASSERT_EQ(scope.Put("CountryCode", Variant(82)), S_OK);
   EXPECT_EQ(scope.Text("FontName"), "\xEA\xB5\xB4\xEB\xA6\xBC");
+  // The new language's own font size, not the old language's.
+  EXPECT_EQ(scope.Get("FontSize").I2(), 9);
   EXPECT_NE(std::find(scope.site->Changes().begin(), scope.site->Changes().end(), "CountryCode"),
             scope.site->Changes().end());
   // The next refusal is in the new language.
   EXPECT_EQ(Status(scope.Put("CountryCode", Variant(44))), 0x8004017Cu);
   EXPECT_NE(TakeErrorDetails().description.Str(), "Invalid property value.");
+  ASSERT_EQ(scope.Put("CountryCode", Variant(81)), S_OK);
+  EXPECT_EQ(
+      scope.Text("FontName"),
+      "\xEF\xBC\xAD\xEF\xBC\xB3 \xEF\xBC\xB0\xE3\x82\xB4\xE3\x82\xB7\xE3\x83\x83\xE3\x82\xAF");
   ASSERT_EQ(scope.Put("CountryCode", Variant(1)), S_OK);
+  EXPECT_EQ(scope.Text("FontName"), "Arial");
+  EXPECT_EQ(scope.Get("FontSize").I2(), 8);
 }
 
 TEST(ScopeControl, LanguageSwitchCopiesTheLanguagesHelpFiles) {
