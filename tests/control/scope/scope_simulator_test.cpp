@@ -112,5 +112,28 @@ TEST(ScopeOnInstrument, WaveformThroughTheControlOverTcpWithSupportMessages) {
   ASSERT_EQ(scope.Put("SupportMessageMode", Variant(0)), S_OK);
 }
 
+TEST(ScopeOnInstrument, SerialPortIsPreparedAndReleasedAroundTheConnection) {
+  sim::test::Vexsim sim({"--pty"});
+  const std::string pty = sim.Endpoint("pty");
+  ASSERT_FALSE(pty.empty());
+  setenv("VEX_COM_PORTS", ("COM2=" + pty).c_str(), 1);
+  {
+    Hosted scope;
+    ASSERT_EQ(scope.Put("Address", Variant("COM2::Handshake=DTR_DSR")), S_OK);
+    EXPECT_NE(scope.Text("AutomationServerAddress").find("Handshake=DTR_DSR"), std::string::npos);
+    Variant model;
+    Variant utilities = scope.Get("Utilities");  // connects first
+    ASSERT_NE(utilities.Dispatch(), nullptr) << TakeErrorDetails().description.Str();
+    ASSERT_EQ(GetProperty(utilities.Dispatch(), "InstrumentModel", &model), S_OK);
+    EXPECT_EQ(model.BstrVal().Str().rfind("VDS3", 0), 0u);
+    EXPECT_TRUE(scope.Get("InstrumentConnected").BoolVal());
+    ASSERT_EQ(scope.Call("CloseConnection"), S_OK);
+    EXPECT_EQ(PeekErrorInfo(), nullptr);
+    // Connected again on the same port after it was released.
+    ASSERT_EQ(scope.Call("Initialize"), S_OK) << TakeErrorDetails().description.Str();
+  }
+  unsetenv("VEX_COM_PORTS");
+}
+
 }  // namespace
 }  // namespace vex::control
