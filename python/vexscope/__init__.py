@@ -160,22 +160,29 @@ class Control:
         _ensure_registered(CONTROL_PROGID)
         _ensure_registered(SERVER_PROGID)
         control = _vexscope.host_control(CONTROL_PROGID, os.fspath(state) if state else "")
-        self.__dict__.update(_control=control, _state=state, _handler=None, _cookie=None,
-                             on_support_message=None)
+        self.__dict__.update(_control=control, _state=state, _events=Control._Events(),
+                             _cookie=None, on_support_message=None)
         if address:
             control.Address = address
 
-    def SupportMessage(self, message):
-        handler = self.__dict__["on_support_message"]
-        if handler is not None:
-            handler(message)
+    class _Events:
+        # The sink the control holds: it refers to the handler only, never
+        # back to the Control, so no reference cycle keeps the control alive.
+        def __init__(self):
+            self.handler = None
+
+        def SupportMessage(self, message):
+            if self.handler is not None:
+                self.handler(message)
 
     def __setattr__(self, name, value):
         if name == "on_support_message":
             self.__dict__[name] = value
+            events = self.__dict__["_events"]
+            events.handler = value
             if value is not None and self.__dict__["_cookie"] is None:
                 self.__dict__["_cookie"] = _vexscope.advise(
-                    self.__dict__["_control"], EVENT_INTERFACES["SupportMessage"], self)
+                    self.__dict__["_control"], EVENT_INTERFACES["SupportMessage"], events)
             return
         setattr(self.__dict__["_control"], name, value)
 

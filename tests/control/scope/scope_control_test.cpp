@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "cdebug.h"
+#include "control_support.h"
 #include "cvexr7100_ez.h"
 #include "scope_test_support.h"
 #include "vex/ui/help_viewer.h"
@@ -296,6 +297,31 @@ TEST_F(WrapperTest, CloseConnectionLeavesNoErrorBehind) {
   (void)ReportRichError(E_FAIL, "stale");
   ASSERT_EQ(wrapper->CloseConnection(), S_OK);
   EXPECT_EQ(PeekErrorInfo(), nullptr);
+}
+
+TEST_F(WrapperTest, MissingServerShowsItsBoxOnceAndTheWrapperLivesOn) {
+  ui::HeadlessToolkit toolkit;
+  SetControlToolkit(&toolkit);
+  ClassRegistration server;
+  ASSERT_EQ(LookupClassEntry(vex::server::kVexR7100EZClsid, &server), S_OK);
+  ASSERT_EQ(UnregisterClassEntry(vex::server::kVexR7100EZClsid), S_OK);
+  {
+    auto wrapper = MakeObject<CVexR7100EZ>();
+    ASSERT_EQ(toolkit.MessageBoxes().size(), 1u);
+    EXPECT_EQ(toolkit.MessageBoxes()[0].request.text,
+              "Could not create Vex8100TB automation server.");
+    EXPECT_EQ(toolkit.MessageBoxes()[0].request.title, "Vexan 8100 Series Scope Control");
+    EXPECT_EQ(toolkit.MessageBoxes()[0].request.flags, ui::mb::kCritical | ui::mb::kForeground);
+    EXPECT_EQ(PeekErrorInfo(), nullptr);
+    EXPECT_EQ(wrapper->AutoScale(), E_POINTER);  // design time: the missing object
+    (void)TakeErrorDetails();
+    wrapper->SetAmbientUserMode(true);
+    EXPECT_EQ(static_cast<std::uint32_t>(wrapper->AutoScale()), 0x8004003Bu);
+    (void)TakeErrorDetails();
+    EXPECT_EQ(toolkit.MessageBoxes().size(), 1u);
+  }
+  ASSERT_EQ(RegisterClassEntry(server), S_OK);
+  SetControlToolkit(nullptr);
 }
 
 }  // namespace
