@@ -47,6 +47,8 @@ void PropertyFrame::SelectPage(int index) {
 }
 
 com::HRESULT PropertyFrame::Apply() {
+  for (PropertyPage* page : pages_)
+    if (page->form_) page->BeforeApplyPass();
   for (int i = 0; i < PageCount(); ++i) {
     PropertyPage* page = pages_[i];
     if (!page->Changed()) continue;

@@ -25,6 +25,9 @@ class PropertyPage {
   virtual void Build(Form& form) = 0;
   // The page is being shown (each time it becomes the current page).
   virtual void Activate() {}
+  // Called on every page before an apply pass applies any of them, so a
+  // page can judge what it sees against the state before the pass.
+  virtual void BeforeApplyPass() {}
   // Applies the page's changes; the frame clears the changed mark on success.
   [[nodiscard]] virtual com::HRESULT ApplyChanges() = 0;
   // The frame is closing.

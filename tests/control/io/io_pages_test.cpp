@@ -1,0 +1,228 @@
+// The I/O property pages on the headless toolkit, against the simulated
+// GPIB bus (instruments at 1, 9 and 17) and the simulator on a pty mapped
+// as a COM port: search, test and apply; the results form; the search
+// criteria; Set I/O with its key switches; the handshake warning; the frame
+// applying several pages with one OK.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <thread>
+
+#include "VexsimProcess.h"
+#include "cdebug.h"
+#include "fake_scope.h"
+#include "io_test_support.h"
+#include "vex/ui/headless_toolkit.h"
+#include "vexr7100_pp_srch_io.h"
+
+namespace vex::control {
+namespace {
+
+using test::FakeScope;
+using ui::Button;
+using ui::CheckBox;
+using ui::Form;
+using ui::HeadlessToolkit;
+using ui::ListView;
+using ui::PropertyFrame;
+
+const auto* const kLibraries = ::testing::AddGlobalTestEnvironment(new test::IoLibraries);
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void WaitForSearch(HeadlessToolkit& toolkit, VexR7100PPSrchIO& page) {
+  for (int i = 0; i < 500 && page.Searching(); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    toolkit.AdvanceTime(VexR7100PPSrchIO::kPollIntervalMs);
+  }
+  ASSERT_FALSE(page.Searching());
+}
+
+int IconCount(const ListView& list, const std::string& icon) {
+  int count = 0;
+  for (int i = 0; i < list.RowCount(); ++i) count += list.Row(i).icon == icon;
+  return count;
+}
+
+// A pty on which nothing answers.
+struct SilentPty {
+  SilentPty() {
+    fd = posix_openpt(O_RDWR | O_NOCTTY);
+    grantpt(fd);
+    unlockpt(fd);
+    name = ptsname(fd);
+  }
+  ~SilentPty() { close(fd); }
+  int fd = -1;
+  std::string name;
+};
+
+TEST(SearchPageTest, BusSearchMarksTheActiveRowAndAppliesIt) {
+  setenv("VEX_COM_PORTS", "COM1=/dev/vex-none-1,COM2=/dev/vex-none-2", 1);
+  const std::size_t log_start = ReadFile(VEX_IO_LOG_PATH).size();
+  HeadlessToolkit toolkit;
+  FakeScope scope;
+  ASSERT_EQ(scope.control->SetActiveAddress("GPIB0::17::INSTR"), com::S_OK);
+  ASSERT_EQ(scope.control->SetGPIBPortIncludes(0, 9, false), com::S_OK);
+  ASSERT_EQ(scope.control->FindAll(scope.manager.Get()), com::S_OK);
+  scope.alive = page_bit::kSetups;  // another page alive: it is told to refresh
+  VexR7100PPSrchIO page(toolkit, scope);
+  const int owner = 0;
+  toolkit.QueueFrame([&](PropertyFrame& frame) {
+    Form& form = *page.PageForm();
+    auto* list = form.Find<ListView>("ListViewInstruments");
+    EXPECT_TRUE(scope.PageExists(page_bit::kSearchIO));
+    // First discovery: the active address is tested and listed.
+    toolkit.AdvanceTime(VexR7100PPSrchIO::kDiscoveryDelayMs);
+    ASSERT_EQ(list->RowCount(), 1)
+        << (toolkit.MessageBoxes().empty() ? std::string("no box")
+                                           : toolkit.MessageBoxes().back().request.text);
+    EXPECT_EQ(list->Row(0).sub_items[1], "GPIB0::17");
+    EXPECT_EQ(list->Row(0).icon, "ConnectedInstrument");
+    EXPECT_EQ(form.Find<ui::Label>("TextMessage")->Caption(),
+              "Click [Test] to check instrument connection.\r\nClick [Search] to find all "
+              "instruments.");
+
+    form.Find<Button>("Search")->UserClick();
+    EXPECT_TRUE(form.Find<Button>("CommandCancel")->Visible());
+    WaitForSearch(toolkit, page);
+    ASSERT_EQ(list->RowCount(), 2);
+    EXPECT_EQ(list->Row(0).sub_items[1], "GPIB0::1");
+    EXPECT_EQ(list->Row(1).sub_items[1], "GPIB0::17");
+    EXPECT_EQ(list->Row(0).sub_items[0], "X");
+    EXPECT_EQ(list->Row(1).icon, "ConnectedInstrument");
+    EXPECT_EQ(IconCount(*list, "ConnectedInstrument"), 1);
+    EXPECT_EQ(list->SelectedRow(), 1);
+    EXPECT_EQ(form.Find<ui::Label>("TextMessage")->Caption(), "Search Complete.");
+    EXPECT_EQ(toolkit.BusyDepth(), 0);
+
+    // Test on GPIB0::1: the row comes back at the end from the new reply;
+    // the icon stays on 17.
+    list->UserClickRow(0);
+    const std::size_t boxes = toolkit.MessageBoxes().size();
+    form.Find<Button>("Test")->UserClick();
+    EXPECT_EQ(toolkit.MessageBoxes().size(), boxes + 1);
+    ASSERT_EQ(list->RowCount(), 2);
+    EXPECT_EQ(list->Row(1).sub_items[1], "GPIB0::1");
+    EXPECT_EQ(list->Row(0).icon, "ConnectedInstrument");
+    EXPECT_EQ(IconCount(*list, "ConnectedInstrument"), 1);
+
+    // Apply GPIB0::1.
+    page.SetChanged(true);
+    EXPECT_EQ(frame.Apply(), com::S_OK);
+    frame.Cancel();
+  });
+  toolkit.ShowPropertyFrame(owner, "Pages", {&page}, -1);
+  EXPECT_EQ(scope.control->ActiveAddress(), "GPIB0::1::INSTR");
+  EXPECT_NE(scope.control->InstrumentID().find("VEXAN"), std::string::npos);
+  EXPECT_EQ(scope.changed_signals, 1);
+  EXPECT_EQ(scope.mask, page_bit::kSetups);
+  EXPECT_FALSE(scope.PageExists(page_bit::kSearchIO));
+  EXPECT_FALSE(scope.initial_search);
+  // No handshake warning for GPIB; the address is remembered.
+  EXPECT_EQ(scope.last_handshake, "GPIB0::1::INSTR");
+
+  // The excluded address was never spoken to.
+  const std::string traffic = ReadFile(VEX_IO_LOG_PATH).substr(log_start);
+  EXPECT_NE(traffic.find("GPIB0::17::INSTR >"), std::string::npos) << traffic;
+  EXPECT_EQ(traffic.find("GPIB0::9::INSTR"), std::string::npos);
+  unsetenv("VEX_COM_PORTS");
+}
+
+TEST(SearchPageTest, ComRowsResultsFormTestAndApply) {
+  SilentPty silent;
+  std::optional<sim::test::Vexsim> sim(std::in_place, std::vector<std::string>{"--pty"});
+  setenv("VEX_COM_PORTS", ("COM1=" + silent.name + ",COM2=" + sim->Endpoint("pty")).c_str(), 1);
+  HeadlessToolkit toolkit;
+  FakeScope scope;
+  for (int n = 0; n < 4; ++n) ASSERT_EQ(scope.control->SetGPIBPortIncluded(n, false), com::S_OK);
+  ASSERT_EQ(scope.control->SetRS232PortIncluded(1, true), com::S_OK);
+  ASSERT_EQ(scope.control->SetBaudRate(2, 19200), com::S_OK);
+  ASSERT_EQ(scope.control->SetHandshake(2, kHandshakeDtrDsr), com::S_OK);
+  scope.initial_search = true;  // no row matches: the first becomes the choice
+  VexR7100PPSrchIO page(toolkit, scope);
+  // The results form: COM1 is reported and ticked, which excludes it.
+  toolkit.QueueModal([](Form& results) {
+    EXPECT_EQ(results.Title(), "Search Instruments Results");
+    EXPECT_TRUE(results.Find<CheckBox>("CheckCOM1")->Visible());
+    EXPECT_FALSE(results.Find<CheckBox>("CheckCOM2")->Visible());
+    results.Find<CheckBox>("CheckCOM1")->UserClick();
+    results.Find<Button>("CommandContinue")->UserClick();
+  });
+  toolkit.QueueFrame([&](PropertyFrame& frame) {
+    Form& form = *page.PageForm();
+    auto* list = form.Find<ListView>("ListViewInstruments");
+    form.Find<Button>("Search")->UserClick();
+    WaitForSearch(toolkit, page);
+    ASSERT_EQ(list->RowCount(), 1);
+    EXPECT_EQ(list->Row(0).sub_items[1], "COM2");
+    EXPECT_EQ(list->SelectedRow(), 0);
+    EXPECT_EQ(list->Row(0).icon, "ConnectedInstrument");
+    EXPECT_TRUE(page.Changed());
+    bool included = true;
+    ASSERT_EQ(scope.page->RS232PortIncluded(1, &included), com::S_OK);
+    EXPECT_FALSE(included);
+
+    // The instrument goes away: Test reports it and keeps the row, with
+    // no error box.
+    sim.reset();
+    const std::size_t boxes = toolkit.MessageBoxes().size();
+    form.Find<Button>("Test")->UserClick();
+    ASSERT_EQ(toolkit.MessageBoxes().size(), boxes + 1);
+    EXPECT_EQ(toolkit.MessageBoxes().back().request.flags & ui::mb::kIconMask,
+              ui::mb::kInformation);
+    EXPECT_EQ(list->RowCount(), 1);
+    EXPECT_EQ(frame.Apply(), com::S_OK);
+    frame.Cancel();
+  });
+  toolkit.ShowPropertyFrame(0, "Pages", {&page}, -1);
+  // The COM row chose the port only: it keeps 19200 and DTR/DSR.
+  EXPECT_EQ(scope.control->ActiveIOPort(), "COM2");
+  std::int32_t baud = 0;
+  std::int32_t handshake = 0;
+  ASSERT_EQ(scope.control->BaudRate(2, &baud), com::S_OK);
+  ASSERT_EQ(scope.control->Handshake(2, &handshake), com::S_OK);
+  EXPECT_EQ(baud, 19200);
+  EXPECT_EQ(handshake, kHandshakeDtrDsr);
+  bool included = true;
+  ASSERT_EQ(scope.control->RS232PortIncluded(1, &included), com::S_OK);
+  EXPECT_FALSE(included);
+  EXPECT_FALSE(scope.initial_search);
+  unsetenv("VEX_COM_PORTS");
+}
+
+TEST(SearchPageTest, ApplyWithoutRowsCopiesTheCriteriaOnly) {
+  HeadlessToolkit toolkit;
+  FakeScope scope;
+  ASSERT_EQ(scope.control->SetActiveAddress("GPIB0::5::INSTR"), com::S_OK);
+  VexR7100PPSrchIO page(toolkit, scope);
+  toolkit.QueueFrame([&](PropertyFrame& frame) {
+    ASSERT_EQ(scope.page->SetRS232PortIncluded(3, false), com::S_OK);
+    page.SetChanged(true);
+    EXPECT_EQ(frame.Ok(), com::S_OK);
+  });
+  EXPECT_EQ(toolkit.ShowPropertyFrame(0, "Pages", {&page}, -1), ui::answer::kOk);
+  bool included = true;
+  ASSERT_EQ(scope.control->RS232PortIncluded(3, &included), com::S_OK);
+  EXPECT_FALSE(included);
+  EXPECT_TRUE(scope.addresses_set.empty());
+  EXPECT_EQ(scope.control->ActiveAddress(), "GPIB0::5::INSTR");
+  EXPECT_EQ(scope.changed_signals, 1);
+  // No error box: nothing but the discovery's verdict was shown.
+  for (const auto& box : toolkit.MessageBoxes())
+    EXPECT_NE(box.request.flags & ui::mb::kIconMask, ui::mb::kCritical) << box.request.text;
+}
+
+}  // namespace
+}  // namespace vex::control
