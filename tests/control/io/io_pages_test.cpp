@@ -19,6 +19,7 @@
 #include "fake_scope.h"
 #include "io_test_support.h"
 #include "vex/ui/headless_toolkit.h"
+#include "vexr7100_pp_srch_cri.h"
 #include "vexr7100_pp_srch_io.h"
 
 namespace vex::control {
@@ -222,6 +223,156 @@ TEST(SearchPageTest, ApplyWithoutRowsCopiesTheCriteriaOnly) {
   // No error box: nothing but the discovery's verdict was shown.
   for (const auto& box : toolkit.MessageBoxes())
     EXPECT_NE(box.request.flags & ui::mb::kIconMask, ui::mb::kCritical) << box.request.text;
+}
+
+TEST(SearchCriteriaPageTest, EmptyInterfaceBlocksApplyUntilExcludedAndSerialEdits) {
+  HeadlessToolkit toolkit;
+  FakeScope scope;
+  ASSERT_EQ(scope.control->SetGPIBPortInstalled(0, true), com::S_OK);
+  ASSERT_EQ(scope.control->SetRS232PortInstalled(2, true), com::S_OK);
+  // GPIB1 is not installed and has no addresses: it must not block.
+  for (int a = 0; a <= 30; ++a)
+    ASSERT_EQ(scope.control->SetGPIBPortIncludes(1, a, false), com::S_OK);
+  VexR7100PPSrchCri page(toolkit, scope);
+  toolkit.QueueFrame([&](PropertyFrame& frame) {
+    Form& form = *page.PageForm();
+    auto* include = form.Find<ListView>("ListInclude");
+    auto* exclude = form.Find<ListView>("ListExcluded");
+    ASSERT_EQ(include->RowCount(), 2);  // COM2 and GPIB0; COM1 is excluded by default
+    EXPECT_EQ(include->Row(0).text, "COM2");
+    EXPECT_EQ(include->Row(1).text, "GPIB0");
+    EXPECT_EQ(exclude->RowCount(), 0);
+    // The active port GPIB0 is shown.
+    EXPECT_EQ(page.ShownPort(), "GPIB0");
+    EXPECT_EQ(form.Find<ui::Frame>("FrameSetup")->Caption(), "GPIB0 Search Addresses");
+
+    // COM2: baud rate and handshake.
+    include->UserClickRow(0);
+    EXPECT_EQ(form.Find<ui::Frame>("FrameSetup")->Caption(), "COM2 (RS-232) Setup");
+    auto* baud = form.Find<ui::Combo>("ComboBaudRate");
+    EXPECT_TRUE(baud->Visible());
+    EXPECT_FALSE(form.Find<ListView>("ListAddressExclude")->Visible());
+    baud->UserSelect(3);
+    form.Find<ui::Combo>("ComboHandshake")->UserSelect(1);
+    std::int32_t value = 0;
+    ASSERT_EQ(scope.page->BaudRate(2, &value), com::S_OK);
+    EXPECT_EQ(value, 19200);
+    ASSERT_EQ(scope.page->Handshake(2, &value), com::S_OK);
+    EXPECT_EQ(value, kHandshakeDtrDsr);
+
+    // GPIB0 with no address left blocks the apply.
+    include->UserClickRow(1);
+    form.Find<Button>("CommandRemoveAll")->UserClick();
+    form.Find<ListView>("ListAddressExclude")->UserToggleCheck(4);
+    form.Find<ListView>("ListAddressExclude")->UserToggleCheck(4);
+    EXPECT_TRUE(page.Changed());
+    EXPECT_TRUE(com::FAILED(frame.Apply()));
+    ASSERT_FALSE(toolkit.MessageBoxes().empty());
+    const auto& box = toolkit.MessageBoxes().back().request;
+    EXPECT_EQ(box.title, "Search Criteria");
+    EXPECT_EQ(box.flags, 65600u);
+    EXPECT_NE(box.text.find("All instrument addresses have been deleted from\r\nthe Search "
+                            "Criteria for port:\r\n\r\n    GPIB0\r\n"),
+              std::string::npos);
+    EXPECT_TRUE(page.Changed());
+    EXPECT_EQ(scope.changed_signals, 0);
+
+    // Excluding the interface lets it apply.
+    include->UserClickRow(1);
+    form.Find<Button>("CommandRemove")->UserClick();
+    EXPECT_EQ(form.Find<ListView>("ListExcluded")->RowCount(), 1);
+    EXPECT_EQ(frame.Ok(), com::S_OK);
+  });
+  EXPECT_EQ(toolkit.ShowPropertyFrame(0, "Pages", {&page}, -1), ui::answer::kOk);
+  bool included = true;
+  ASSERT_EQ(scope.control->GPIBPortIncluded(0, &included), com::S_OK);
+  EXPECT_FALSE(included);
+  std::int32_t baud = 0;
+  ASSERT_EQ(scope.control->BaudRate(2, &baud), com::S_OK);
+  EXPECT_EQ(baud, 19200);
+  EXPECT_EQ(scope.changed_signals, 1);
+}
+
+TEST(SearchCriteriaPageTest, DtrOnlyAndFindPortsDroppingAPort) {
+  SilentPty com1;
+  setenv("VEX_COM_PORTS",
+         ("COM1=" + com1.name + ",COM2=/dev/vex-none-2,COM3=/dev/vex-none-3,COM4=/dev/vex-none-4")
+             .c_str(),
+         1);
+  HeadlessToolkit toolkit;
+  FakeScope scope;
+  scope.control->SetDTROnly(true);
+  for (int p : {1, 3}) {
+    ASSERT_EQ(scope.control->SetRS232PortInstalled(p, true), com::S_OK);
+    ASSERT_EQ(scope.control->SetRS232PortIncluded(p, true), com::S_OK);
+  }
+  VexR7100PPSrchCri page(toolkit, scope);
+  toolkit.QueueFrame([&](PropertyFrame&) {
+    Form& form = *page.PageForm();
+    const auto& items = form.Find<ui::Combo>("ComboHandshake")->Items();
+    ASSERT_EQ(items.size(), 1u);
+    EXPECT_EQ(items[0].text, "DTR/DSR");
+    EXPECT_EQ(items[0].data, kHandshakeDtrDsr);
+    EXPECT_EQ(form.Find<ListView>("ListInclude")->RowCount(), 2);
+    EXPECT_FALSE(page.Changed());
+    form.Find<Button>("CommandFindPort")->UserClick();
+    auto* include = form.Find<ListView>("ListInclude");
+    // COM3 is gone from both lists; the simulated GPIB0 was found.
+    ASSERT_EQ(include->RowCount(), 2);
+    EXPECT_EQ(include->Row(0).text, "COM1");
+    EXPECT_EQ(include->Row(1).text, "GPIB0");
+    EXPECT_EQ(form.Find<ListView>("ListExcluded")->RowCount(), 0);
+    EXPECT_TRUE(page.Changed());
+    EXPECT_FALSE(form.Find<ui::ProgressBar>("ProgressBarFind")->Visible());
+  });
+  toolkit.ShowPropertyFrame(0, "Pages", {&page}, -1);
+  unsetenv("VEX_COM_PORTS");
+}
+
+TEST(PropertyFrameTest, ResultsFormExclusionReachesCriteriaAndOneOkAppliesBothPages) {
+  SilentPty silent;
+  sim::test::Vexsim sim({"--pty"});
+  setenv("VEX_COM_PORTS", ("COM1=" + silent.name + ",COM2=" + sim.Endpoint("pty")).c_str(), 1);
+  HeadlessToolkit toolkit;
+  FakeScope scope;
+  for (int n = 0; n < 4; ++n) ASSERT_EQ(scope.control->SetGPIBPortIncluded(n, false), com::S_OK);
+  ASSERT_EQ(scope.control->SetRS232PortIncluded(1, true), com::S_OK);
+  VexR7100PPSrchIO search(toolkit, scope);
+  VexR7100PPSrchCri criteria(toolkit, scope);
+  toolkit.QueueModal([](Form& results) {
+    results.Find<CheckBox>("CheckCOM1")->UserClick();
+    results.Find<Button>("CommandContinue")->UserClick();
+  });
+  toolkit.QueueFrame([&](PropertyFrame& frame) {
+    search.PageForm()->Find<Button>("Search")->UserClick();
+    WaitForSearch(toolkit, search);
+    EXPECT_TRUE(search.Changed());
+    frame.SelectPage(1);
+    Form& form = *criteria.PageForm();
+    auto* excluded = form.Find<ListView>("ListExcluded");
+    ASSERT_GE(excluded->RowCount(), 1);
+    EXPECT_EQ(excluded->Row(0).text, "COM1");
+    // An edit on the second page.
+    auto* include = form.Find<ListView>("ListInclude");
+    ASSERT_EQ(include->Row(0).text, "COM2");
+    include->UserClickRow(0);
+    form.Find<ui::Combo>("ComboBaudRate")->UserSelect(4);
+    EXPECT_TRUE(criteria.Changed());
+    EXPECT_EQ(frame.Ok(), com::S_OK) << toolkit.MessageBoxes().back().request.title << ": "
+                                     << toolkit.MessageBoxes().back().request.text;
+  });
+  EXPECT_EQ(toolkit.ShowPropertyFrame(0, "Pages", {&search, &criteria}, -1), ui::answer::kOk);
+  // Both pages applied: the first one's notification did not make the
+  // second skip its apply.
+  EXPECT_EQ(scope.changed_signals, 2);
+  bool included = true;
+  ASSERT_EQ(scope.control->RS232PortIncluded(1, &included), com::S_OK);
+  EXPECT_FALSE(included);
+  std::int32_t baud = 0;
+  ASSERT_EQ(scope.control->BaudRate(2, &baud), com::S_OK);
+  EXPECT_EQ(baud, 38400);
+  EXPECT_EQ(scope.alive, 0);
+  unsetenv("VEX_COM_PORTS");
 }
 
 }  // namespace
