@@ -19,6 +19,7 @@
 #include "fake_scope.h"
 #include "io_test_support.h"
 #include "vex/ui/headless_toolkit.h"
+#include "vexr7100_pp_set_io.h"
 #include "vexr7100_pp_srch_cri.h"
 #include "vexr7100_pp_srch_io.h"
 
@@ -48,6 +49,13 @@ void WaitForSearch(HeadlessToolkit& toolkit, VexR7100PPSrchIO& page) {
     toolkit.AdvanceTime(VexR7100PPSrchIO::kPollIntervalMs);
   }
   ASSERT_FALSE(page.Searching());
+}
+
+int FormsShown(const HeadlessToolkit& toolkit, const std::string& name) {
+  int count = 0;
+  for (const auto& line : toolkit.Transcript())
+    count += line.rfind("form " + name + " ", 0) == 0 && line.ends_with("shown");
+  return count;
 }
 
 int IconCount(const ListView& list, const std::string& icon) {
@@ -166,7 +174,7 @@ TEST(SearchPageTest, ComRowsResultsFormTestAndApply) {
     auto* list = form.Find<ListView>("ListViewInstruments");
     form.Find<Button>("Search")->UserClick();
     WaitForSearch(toolkit, page);
-    ASSERT_EQ(list->RowCount(), 1);
+    ASSERT_EQ(list->RowCount(), 1) << ::testing::PrintToString(toolkit.Transcript());
     EXPECT_EQ(list->Row(0).sub_items[1], "COM2");
     EXPECT_EQ(list->SelectedRow(), 0);
     EXPECT_EQ(list->Row(0).icon, "ConnectedInstrument");
@@ -372,6 +380,121 @@ TEST(PropertyFrameTest, ResultsFormExclusionReachesCriteriaAndOneOkAppliesBothPa
   ASSERT_EQ(scope.control->BaudRate(2, &baud), com::S_OK);
   EXPECT_EQ(baud, 38400);
   EXPECT_EQ(scope.alive, 0);
+  unsetenv("VEX_COM_PORTS");
+}
+
+TEST(SetIOPageTest, PortsAddressesKeySwitchesAndErrorBox) {
+  HeadlessToolkit toolkit;
+  FakeScope scope;
+  VexR7100PPSetIO page(toolkit, scope);
+  toolkit.QueueFrame([&](PropertyFrame&) {
+    Form& form = *page.PageForm();
+    auto* ports = form.Find<ListView>("ListIOPort");
+    auto* address = form.Find<ui::TextBox>("TextAddress");
+    EXPECT_EQ(address->Caption(), "GPIB0::7::INSTR");
+    EXPECT_EQ(form.Find<ui::Frame>("FrameSetup")->Caption(), "GPIB0 Setup");
+    ports->UserClickRow(1);
+    EXPECT_EQ(address->Caption(), "COM2");
+    EXPECT_EQ(form.Find<ui::Frame>("FrameSetup")->Caption(), "COM2 (RS-232) Setup");
+    EXPECT_FALSE(form.Find<ui::Combo>("ComboGPIBAddress")->Visible());
+    EXPECT_EQ(form.Find<ui::Combo>("ComboBaudRate")->Text(), "9600");
+    EXPECT_EQ(form.Find<ui::Combo>("ComboHandshake")->Text(), "XOn/XOff");
+    form.Find<ui::Combo>("ComboHandshake")->UserSelect(1);
+    EXPECT_EQ(address->Caption(), "COM2::Handshake=DTR_DSR");
+    ports->UserClickRow(4);
+    form.Find<ui::Combo>("ComboGPIBAddress")->UserSelect(5);
+    EXPECT_EQ(address->Caption(), "GPIB0::5::INSTR");
+    EXPECT_TRUE(page.Changed());
+
+    // The key switches: Ctrl+D then Ctrl+E leaves the events on; Ctrl+L
+    // twice keeps the log file on and turns nothing else on.
+    CDebug& debug = CDebug::ForThisThread();
+    address->UserKeyDown('D', ui::shift::kCtrl);
+    address->UserKeyDown('E', ui::shift::kCtrl);
+    EXPECT_EQ(debug.DebugMode(), 4);
+    EXPECT_EQ(toolkit.MessageBoxes().back().request.title, "Support Message");
+    EXPECT_EQ(toolkit.MessageBoxes().back().request.text,
+              "Support Message events have been enabled.");
+    EXPECT_EQ(toolkit.MessageBoxes().back().request.flags, 65600u);
+    address->UserKeyDown('L', ui::shift::kCtrl);
+    address->UserKeyDown('L', ui::shift::kCtrl);
+    EXPECT_EQ(debug.DebugMode(), 6);
+    address->UserKeyDown('E', ui::shift::kCtrl | ui::shift::kShift);  // not Ctrl alone
+    address->UserKeyDown('D', ui::shift::kCtrl);
+    EXPECT_EQ(debug.DebugMode(), 0);
+    EXPECT_EQ(toolkit.MessageBoxes().back().request.text,
+              "All Support Message functionality has been disabled.");
+
+    // Ctrl+H shows the DTR-only option: every COM port goes to DTR/DSR.
+    auto* dtr = form.Find<CheckBox>("CheckDTROnly");
+    EXPECT_FALSE(dtr->Visible());
+    address->UserKeyDown('H', ui::shift::kCtrl);
+    ASSERT_TRUE(dtr->Visible());
+    dtr->UserClick();
+    const auto& items = form.Find<ui::Combo>("ComboHandshake")->Items();
+    ASSERT_EQ(items.size(), 1u);
+    EXPECT_EQ(items[0].text, "DTR/DSR");
+    std::int32_t handshake = 0;
+    ASSERT_EQ(scope.page->Handshake(1, &handshake), com::S_OK);
+    EXPECT_EQ(handshake, kHandshakeDtrDsr);
+    address->UserKeyDown('S', ui::shift::kCtrl);
+    EXPECT_TRUE(form.Find<CheckBox>("CheckInitialSearch")->Visible());
+
+    // A failing handler shows the page's error box and the page goes on.
+    scope.manager = nullptr;
+    form.Find<Button>("CommandTest")->UserClick();
+    EXPECT_EQ(toolkit.MessageBoxes().back().request.title, "Set I/O Error");
+    EXPECT_EQ(toolkit.MessageBoxes().back().request.flags & ui::mb::kIconMask, ui::mb::kCritical);
+  });
+  toolkit.ShowPropertyFrame(0, "Pages", {&page}, -1);
+}
+
+TEST(SetIOPageTest, HandshakeWarningOnceThenNeverAndTheTestedReplyFollowsTheAddress) {
+  sim::test::Vexsim sim({"--pty"});
+  setenv("VEX_COM_PORTS", ("COM2=" + sim.Endpoint("pty")).c_str(), 1);
+  HeadlessToolkit toolkit;
+  FakeScope scope;
+  VexR7100PPSetIO page(toolkit, scope);
+  toolkit.QueueModal([](Form& warning) {
+    EXPECT_EQ(warning.Title(), "Instrument I/O Configuration");
+    EXPECT_FALSE(warning.Find<Button>("CommandCancel")->Visible());
+    EXPECT_EQ(warning.Find<CheckBox>("CheckOption")->Caption(), "Do not show this message again");
+    warning.Find<Button>("CommandOK")->UserClick();
+  });
+  toolkit.QueueModal([](Form& warning) {
+    warning.Find<CheckBox>("CheckOption")->UserClick();
+    warning.Find<Button>("CommandOK")->UserClick();
+  });
+  toolkit.QueueFrame([&](PropertyFrame& frame) {
+    Form& form = *page.PageForm();
+    form.Find<ListView>("ListIOPort")->UserClickRow(1);
+    form.Find<Button>("CommandTest")->UserClick();
+    ASSERT_EQ(frame.Apply(), com::S_OK);
+    EXPECT_EQ(FormsShown(toolkit, "FrmMessageOption"), 1);
+    EXPECT_EQ(scope.last_handshake, "COM2");
+    EXPECT_NE(scope.control->InstrumentID().find("VEXAN"), std::string::npos);
+    page.SetChanged(true);
+    ASSERT_EQ(frame.Apply(), com::S_OK);
+    EXPECT_EQ(FormsShown(toolkit, "FrmMessageOption"), 1);  // same address: not again
+    scope.last_handshake.clear();
+    page.SetChanged(true);
+    ASSERT_EQ(frame.Apply(), com::S_OK);
+    EXPECT_EQ(FormsShown(toolkit, "FrmMessageOption"), 2);
+    EXPECT_TRUE(scope.dont_show_io);
+    scope.last_handshake.clear();
+    page.SetChanged(true);
+    ASSERT_EQ(frame.Apply(), com::S_OK);
+    EXPECT_EQ(FormsShown(toolkit, "FrmMessageOption"), 2);  // ticked: never
+
+    // An address that was not tested has no instrument reply.
+    form.Find<ListView>("ListIOPort")->UserClickRow(4);
+    ASSERT_EQ(frame.Apply(), com::S_OK);
+    EXPECT_EQ(scope.control->ActiveAddress().rfind("GPIB0::", 0), 0u);
+    frame.Cancel();
+  });
+  toolkit.ShowPropertyFrame(0, "Pages", {&page}, -1);
+  EXPECT_EQ(scope.control->InstrumentID(), "");
+  EXPECT_EQ(scope.AddressInstrumentID(), "");
   unsetenv("VEX_COM_PORTS");
 }
 
