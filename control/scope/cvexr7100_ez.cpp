@@ -239,11 +239,11 @@ HRESULT CVexR7100EZ::IDNQuery(Bstr* id) {
   com::ComPtr<server::IUtilitiesVexR7100> utilities;
   HRESULT hr = server_->get_Utilities(utilities.ReleaseAndGetAddressOf());
   if (com::FAILED(hr)) return hr;
-  HRESULT (server::IUtilitiesVexR7100::*parts[])
-  (Bstr*) = {&server::IUtilitiesVexR7100::get_InstrumentManufacturer,
-             &server::IUtilitiesVexR7100::get_InstrumentModel,
-             &server::IUtilitiesVexR7100::get_InstrumentSerialNumber,
-             &server::IUtilitiesVexR7100::get_InstrumentFirmwareVersion};
+  using Getter = HRESULT (server::IUtilitiesVexR7100::*)(Bstr*);
+  const Getter parts[] = {&server::IUtilitiesVexR7100::get_InstrumentManufacturer,
+                          &server::IUtilitiesVexR7100::get_InstrumentModel,
+                          &server::IUtilitiesVexR7100::get_InstrumentSerialNumber,
+                          &server::IUtilitiesVexR7100::get_InstrumentFirmwareVersion};
   std::string text;
   for (auto part : parts) {
     Bstr value;
