@@ -15,7 +15,11 @@ namespace vex::control::test {
 
 class FakeScope : public IPPVexR7100Scope {
  public:
-  FakeScope() { EXPECT_EQ(com::CreateObjectByProgID("VexIOUtils.IOManager", &manager), com::S_OK); }
+  // With the I/O library's manager, which must be registered then.
+  explicit FakeScope(bool with_manager = true) {
+    if (with_manager)
+      EXPECT_EQ(com::CreateObjectByProgID("VexIOUtils.IOManager", &manager), com::S_OK);
+  }
 
   HRESULT IOConfigurationChanged() override {
     ++changed_signals;

@@ -1,0 +1,335 @@
+// The Setups page on the headless toolkit with a small fake server wrapper:
+// add, edit (renaming the current setup), remove, get, send (and a failed
+// send), save and open, the handshake warning with Continue and Cancel,
+// and cancelling the frame leaving the control's setups alone.
+#include <gtest/gtest.h>
+
+#include "fake_scope.h"
+#include "setup_test_support.h"
+#include "vex/ui/headless_toolkit.h"
+#include "vexr7100_pp_setup.h"
+
+namespace vex::control {
+namespace {
+
+using namespace vex::com;
+using test::FakeScope;
+using ui::Button;
+using ui::CheckBox;
+using ui::Form;
+using ui::HeadlessToolkit;
+using ui::ListView;
+using ui::PropertyFrame;
+
+const auto* const kResources = ::testing::AddGlobalTestEnvironment(new test::ResourceLibrary);
+
+class FakeUtilities : public Object<IDispatch> {
+ public:
+  HRESULT ReadStateData(Variant* data) {
+    ++reads;
+    *data = test::ByteArray("#15hello");
+    return S_OK;
+  }
+  HRESULT WriteStateData(const Variant&) {
+    if (fail_write) return ReportRichError(E_FAIL, "write failed", "Fake");
+    ++writes;
+    return S_OK;
+  }
+  HRESULT get_InstrumentModel(Bstr* value) {
+    *value = Bstr("R7152D");
+    return S_OK;
+  }
+  HRESULT get_InstrumentFirmwareVersion(Bstr* value) {
+    *value = Bstr("1.20");
+    return S_OK;
+  }
+  HRESULT QueryInstrumentError(Bstr* text) {
+    ++error_queries;
+    *text = Bstr("-222,\"Data out of range\"");
+    return S_OK;
+  }
+  VEX_COM_IMPLEMENT_DISPATCH(FakeUtilities, Table())
+  static const DispatchTable& Table() {
+    static const DispatchTable table = [] {
+      DispatchTableBuilder<FakeUtilities> b("FakeUtilities");
+      b.Method("ReadStateData", 1, &FakeUtilities::ReadStateData, {Out("StateData")})
+          .Method("WriteStateData", 2, &FakeUtilities::WriteStateData, {In("StateData")})
+          .Get("InstrumentModel", 3, &FakeUtilities::get_InstrumentModel)
+          .Get("InstrumentFirmwareVersion", 4, &FakeUtilities::get_InstrumentFirmwareVersion)
+          .Method("QueryInstrumentError", 5, &FakeUtilities::QueryInstrumentError,
+                  {Retval("Value", VT_BSTR)});
+      return b.Build();
+    }();
+    return table;
+  }
+  bool fail_write = false;
+  int reads = 0;
+  int writes = 0;
+  int error_queries = 0;
+};
+
+// The server wrapper as the page reaches it by name.
+class FakeWrapper : public Object<IDispatch> {
+ public:
+  HRESULT get_PropertyPageMode(VARIANT_BOOL* on) {
+    *on = page_mode ? VARIANT_TRUE : VARIANT_FALSE;
+    return S_OK;
+  }
+  HRESULT put_PropertyPageMode(VARIANT_BOOL on) {
+    page_mode = on != VARIANT_FALSE;
+    return S_OK;
+  }
+  HRESULT get_InstrumentConnected(VARIANT_BOOL* on) {
+    *on = connected ? VARIANT_TRUE : VARIANT_FALSE;
+    return S_OK;
+  }
+  HRESULT Initialize() {
+    if (fail_initialize) return ReportRichError(E_FAIL, "no instrument", "Fake");
+    connected = true;
+    return S_OK;
+  }
+  HRESULT get_Utilities(IDispatch** out) {
+    *out = utilities.Get();
+    (*out)->AddRef();
+    return S_OK;
+  }
+  HRESULT IDNQuery(Bstr* id) {
+    *id = Bstr("VEXAN TECHNOLOGIES,VDS3014A,SIM1,A.03.00");
+    return S_OK;
+  }
+  VEX_COM_IMPLEMENT_DISPATCH(FakeWrapper, Table())
+  static const DispatchTable& Table() {
+    static const DispatchTable table = [] {
+      DispatchTableBuilder<FakeWrapper> b("FakeWrapper");
+      b.Get("PropertyPageMode", 1, &FakeWrapper::get_PropertyPageMode)
+          .Put("PropertyPageMode", 1, &FakeWrapper::put_PropertyPageMode, {In("Value", VT_BOOL)})
+          .Get("InstrumentConnected", 2, &FakeWrapper::get_InstrumentConnected)
+          .Method("Initialize", 3, &FakeWrapper::Initialize)
+          .Get("Utilities", 4, &FakeWrapper::get_Utilities, {Retval("Value", VT_DISPATCH)})
+          .Method("IDNQuery", 5, &FakeWrapper::IDNQuery, {Retval("Value", VT_BSTR)});
+      return b.Build();
+    }();
+    return table;
+  }
+  ComPtr<FakeUtilities> utilities = MakeObject<FakeUtilities>();
+  bool page_mode = false;
+  bool connected = false;
+  bool fail_initialize = false;
+};
+
+struct SetupsFixture {
+  SetupsFixture() : scope(false) {
+    scope.setups = control_setups.Get();
+    scope.wrapper = wrapper.Get();
+    EXPECT_EQ(control_setups->put_CVexR7100EZPtr(wrapper.Get()), S_OK);
+    EXPECT_EQ(control_setups->Add(Bstr("Alpha"), nullptr), S_OK);
+  }
+  int Count() {
+    std::int32_t count = 0;
+    EXPECT_EQ(control_setups->get_Count(&count), S_OK);
+    return count;
+  }
+  int Boxes(const std::string& title) const {
+    int n = 0;
+    for (const auto& box : toolkit.MessageBoxes()) n += box.request.title == title;
+    return n;
+  }
+  HeadlessToolkit toolkit;
+  ComPtr<CSetupsVexR7100Scope> control_setups = MakeObject<CSetupsVexR7100Scope>();
+  ComPtr<FakeWrapper> wrapper = MakeObject<FakeWrapper>();
+  FakeScope scope;
+};
+
+int IconCount(const ListView& list) {
+  int n = 0;
+  for (int i = 0; i < list.RowCount(); ++i) n += list.Row(i).icon == VexR7100PPSetup::kCurrentIcon;
+  return n;
+}
+
+void AddSetup(HeadlessToolkit& toolkit, Form& page, const std::string& name, bool get) {
+  toolkit.QueueModal([name, get](Form& dialog) {
+    EXPECT_EQ(dialog.Title(), "Add New Setup");
+    dialog.Find<ui::TextBox>("TextName")->UserType(name);
+    dialog.Find<ui::TextBox>("TextComments")->UserType("on " + name);
+    if (dialog.Find<CheckBox>("CheckGetSetup")->Checked() != get)
+      dialog.Find<CheckBox>("CheckGetSetup")->UserClick();
+    dialog.Find<Button>("CommandOK")->UserClick();
+  });
+  page.Find<Button>("CommandAdd")->UserClick();
+}
+
+TEST(SetupsPageTest, InstrumentActionsEditsAndCancelLeavingTheControlAlone) {
+  SetupsFixture f;
+  VexR7100PPSetup page(f.toolkit, f.scope);
+  f.toolkit.QueueFrame([&](PropertyFrame&) {
+    Form& form = *page.PageForm();
+    auto* list = form.Find<ListView>("ListViewSetups");
+    ASSERT_EQ(list->RowCount(), 1);
+    EXPECT_TRUE(f.scope.PageExists(page_bit::kSetups));
+
+    // Add with "Get Setup From Instrument": a setup without data is taken
+    // without asking; the connection is opened in page mode, which ends.
+    AddSetup(f.toolkit, form, "Beta", true);
+    ASSERT_EQ(list->RowCount(), 2);
+    EXPECT_EQ(list->Row(1).sub_items[0], "on Beta");
+    EXPECT_EQ(f.wrapper->utilities->reads, 1);
+    EXPECT_EQ(f.Boxes("Getting Setup"), 0);
+    EXPECT_TRUE(f.wrapper->connected);
+    EXPECT_FALSE(f.wrapper->page_mode);
+    EXPECT_EQ(list->Row(1).icon, VexR7100PPSetup::kCurrentIcon);
+    // Get again: it has data now, so it asks; Cancel takes nothing.
+    f.toolkit.QueueAnswer(ui::answer::kCancel);
+    form.Find<Button>("CommandGet")->UserClick();
+    EXPECT_EQ(f.Boxes("Getting Setup"), 1);
+    EXPECT_EQ(f.wrapper->utilities->reads, 1);
+
+    // A name that exists (in any letter case) is refused.
+    AddSetup(f.toolkit, form, "alpha", false);
+    EXPECT_EQ(f.toolkit.MessageBoxes().back().request.text, "Error.  Setup names must be unique.");
+    EXPECT_EQ(list->RowCount(), 2);
+    // A name with a space is refused by the dialog, which stays open.
+    f.toolkit.QueueModal([](Form& dialog) {
+      dialog.Find<ui::TextBox>("TextName")->UserType("Lab 1");
+      dialog.Find<Button>("CommandOK")->UserClick();
+      EXPECT_EQ(dialog.Find<ui::TextBox>("TextName")->Caption(), "Lab 1");
+      dialog.Find<Button>("CommandCancel")->UserClick();
+    });
+    form.Find<Button>("CommandAdd")->UserClick();
+    EXPECT_EQ(f.Boxes("Setup Name Format"), 1);
+
+    // Send Alpha (no data): the failure reads the instrument's error and
+    // shows the send box, not an error box.
+    list->UserClickRow(0);
+    f.toolkit.QueueAnswer(ui::answer::kOk);
+    form.Find<Button>("CommandSend")->UserClick();
+    EXPECT_EQ(f.wrapper->utilities->error_queries, 1);
+    EXPECT_EQ(f.toolkit.MessageBoxes().back().request.title, "Send Setup");
+    EXPECT_NE(f.toolkit.MessageBoxes().back().request.text.find("An error occurred  while"),
+              std::string::npos);
+    EXPECT_EQ(f.Boxes("Setups Error"), 0);
+    // Send Beta: the icon stays on exactly one row.
+    list->UserClickRow(1);
+    f.toolkit.QueueAnswer(ui::answer::kOk);
+    form.Find<Button>("CommandSend")->UserClick();
+    EXPECT_EQ(f.wrapper->utilities->writes, 1);
+    EXPECT_EQ(IconCount(*list), 1);
+    EXPECT_EQ(list->Row(1).icon, VexR7100PPSetup::kCurrentIcon);
+
+    // Renaming the current setup through the context menu: the current
+    // mark follows the new name.
+    f.toolkit.QueueModal([](Form& menu) { menu.Find<Button>("MenuEdit")->UserClick(); });
+    f.toolkit.QueueModal([](Form& dialog) {
+      EXPECT_EQ(dialog.Title(), "Edit Setup");
+      EXPECT_FALSE(dialog.Find<CheckBox>("CheckGetSetup")->Visible());
+      dialog.Find<ui::TextBox>("TextName")->UserType("Gamma");
+      dialog.Find<Button>("CommandOK")->UserClick();
+    });
+    page.ContextMenu();
+    EXPECT_EQ(list->Row(1).text, "Gamma");
+    Bstr last;
+    ASSERT_EQ(page.PageSetups()->get_LastInstrumentSetup(&last), S_OK);
+    EXPECT_EQ(last.Str(), "Gamma");
+    ComPtr<ISetupVexR7100Scope> gamma;
+    ASSERT_EQ(page.PageSetups()->item(Variant("Gamma"), gamma.ReleaseAndGetAddressOf()), S_OK);
+    Variant learn;
+    ASSERT_EQ(gamma->get_LearnString(&learn), S_OK);
+    EXPECT_EQ(test::BytesOf(learn), "#15hello");
+    f.toolkit.QueueModal([](Form& menu) { menu.Find<Button>("MenuCopy")->UserClick(); });
+    page.ContextMenu();
+    EXPECT_EQ(f.toolkit.ClipboardText(), "Gamma");
+
+    // Without a selected row, Get, Send and Save As do nothing.
+    list->ClearSelection();
+    const std::size_t boxes = f.toolkit.MessageBoxes().size();
+    for (const char* name : {"CommandGet", "CommandSend", "CommandSaveAs"})
+      form.Find<Button>(name)->UserClick();
+    EXPECT_EQ(f.toolkit.MessageBoxes().size(), boxes);
+    EXPECT_TRUE(f.toolkit.FileDialogs().empty());
+
+    // Remove asks first.
+    list->UserClickRow(0);
+    f.toolkit.QueueAnswer(ui::answer::kOk);
+    form.Find<Button>("CommandRemove")->UserClick();
+    EXPECT_EQ(list->RowCount(), 1);
+    EXPECT_EQ(list->SelectedRow(), 0);
+  });
+  f.toolkit.ShowPropertyFrame(0, "Pages", {&page}, -1);
+  // Cancelled: the control's setups are as they were.
+  ASSERT_EQ(f.Count(), 1);
+  ComPtr<ISetupVexR7100Scope> alpha;
+  EXPECT_EQ(f.control_setups->item(Variant("Alpha"), alpha.ReleaseAndGetAddressOf()), S_OK);
+  EXPECT_FALSE(f.scope.PageExists(page_bit::kSetups));
+}
+
+TEST(SetupsPageTest, FilesHandshakeWarningAndApply) {
+  SetupsFixture f;
+  test::ScratchFolder folder;
+  ASSERT_EQ(f.scope.control->SetActiveAddress("COM1"), S_OK);
+  f.scope.control->SetInstrumentID("VEXAN TECHNOLOGIES,VDS3014A,SIM1,A.03.00");
+  VexR7100PPSetup page(f.toolkit, f.scope);
+  f.toolkit.QueueFrame([&](PropertyFrame& frame) {
+    Form& form = *page.PageForm();
+    auto* list = form.Find<ListView>("ListViewSetups");
+    list->UserClickRow(0);
+    // The serial handshake warning: Cancel stops the Get.
+    f.toolkit.QueueModal([](Form& warning) {
+      EXPECT_EQ(warning.Title(), "Setup I/O Configuration");
+      EXPECT_TRUE(warning.Find<Button>("CommandContinue")->Visible());
+      warning.Find<Button>("CommandCancel")->UserClick();
+    });
+    form.Find<Button>("CommandGet")->UserClick();
+    EXPECT_EQ(f.wrapper->utilities->reads, 0);
+    // Ticked and continued: the Get runs and the warning is not shown again.
+    f.toolkit.QueueModal([](Form& warning) {
+      warning.Find<CheckBox>("CheckOption")->UserClick();
+      warning.Find<Button>("CommandContinue")->UserClick();
+    });
+    form.Find<Button>("CommandGet")->UserClick();
+    EXPECT_EQ(f.wrapper->utilities->reads, 1);
+    EXPECT_TRUE(f.scope.dont_show_setup);
+    f.toolkit.QueueAnswer(ui::answer::kOk);  // overwrite the data
+    form.Find<Button>("CommandGet")->UserClick();
+    EXPECT_EQ(f.wrapper->utilities->reads, 2);
+
+    // Save As, then open the file back under its own name (asking first).
+    const std::string path = folder / "Alpha.scp";
+    f.toolkit.QueueFileChoice(path);
+    form.Find<Button>("CommandSaveAs")->UserClick();
+    ASSERT_EQ(f.toolkit.FileDialogs().size(), 1u);
+    EXPECT_EQ(f.toolkit.FileDialogs()[0].request.title, "Save Setup File");
+    EXPECT_EQ(f.toolkit.FileDialogs()[0].request.file_name, "Alpha");
+    EXPECT_EQ(test::ReadBytes(path).empty(), false);
+    Bstr initial;
+    ASSERT_EQ(page.PageSetups()->get_InitialDirectory(&initial), S_OK);
+    EXPECT_EQ(initial.Str(), folder.Path());
+    f.toolkit.QueueFileChoice(path);
+    f.toolkit.QueueAnswer(ui::answer::kCancel);
+    form.Find<Button>("CommandOpen")->UserClick();
+    EXPECT_EQ(f.toolkit.MessageBoxes().back().request.title, "Open Setup File");
+    EXPECT_EQ(list->RowCount(), 1);
+    // The same file as bench.cfg.scp gives the setup "bench".
+    std::filesystem::copy_file(path, folder / "bench.cfg.scp");
+    f.toolkit.QueueFileChoice(folder / "bench.cfg.scp");
+    form.Find<Button>("CommandOpen")->UserClick();
+    ASSERT_EQ(list->RowCount(), 2);
+    EXPECT_EQ(list->Row(1).text, "bench");
+    // "Lab 1.scp" names no valid setup.
+    std::filesystem::copy_file(path, folder / "Lab 1.scp");
+    f.toolkit.QueueFileChoice(folder / "Lab 1.scp");
+    form.Find<Button>("CommandOpen")->UserClick();
+    EXPECT_EQ(f.toolkit.MessageBoxes().back().request.title, "Setups Error");
+    EXPECT_EQ(f.toolkit.MessageBoxes().back().request.text, "Invalid property value.");
+    EXPECT_EQ(f.toolkit.MessageBoxes().back().request.flags & ui::mb::kIconMask, ui::mb::kCritical);
+    EXPECT_EQ(list->RowCount(), 2);
+    EXPECT_EQ(frame.Ok(), S_OK);
+  });
+  EXPECT_EQ(f.toolkit.ShowPropertyFrame(0, "Pages", {&page}, -1), ui::answer::kOk);
+  ASSERT_EQ(f.Count(), 2);
+  ComPtr<ISetupVexR7100Scope> bench;
+  EXPECT_EQ(f.control_setups->item(Variant("bench"), bench.ReleaseAndGetAddressOf()), S_OK);
+  // Connected: the control's instrument reply is the wrapper's.
+  EXPECT_EQ(f.scope.control->InstrumentID(), "VEXAN TECHNOLOGIES,VDS3014A,SIM1,A.03.00");
+}
+
+}  // namespace
+}  // namespace vex::control
