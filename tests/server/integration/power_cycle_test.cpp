@@ -91,8 +91,13 @@ class Instrument {
       std::filesystem::rename(next, g_com1_link);
     }
   }
-  // Power off: the process dies at once, its links with it.
-  void SwitchOff() { sim_.reset(); }
+  // Power off: the process dies at once, its links with it. A serial
+  // adapter's link goes with its device, as udev removes it: the pty's
+  // number may be reused at once by any other program on the machine.
+  void SwitchOff() {
+    sim_.reset();
+    if (bus_ == "Serial") std::filesystem::remove(g_com1_link);
+  }
 
   std::string Address() const {
     if (bus_ == "Tcp") return "TCPIP0::127.0.0.1::" + std::to_string(port_) + "::SOCKET";

@@ -1,9 +1,12 @@
 // `vexscope test` and `vexscope search` as a child process: the control's
 // identification and search without the automation server, with the state
 // file remembering the address and the search criteria between runs.
+#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -73,11 +76,40 @@ TEST_F(IoCommands, TestOfAMissingPortFailsAndLeavesTheStateAlone) {
   EXPECT_FALSE(fs::exists(StatePath("missing.json")));
 }
 
+// A pty whose other end stays open and silent: a COM port with nothing
+// attached. Every COM name points at one, so the search never touches the
+// machine's own serial ports (which other programs may be probing).
+class SilentPort {
+ public:
+  SilentPort() : master_(posix_openpt(O_RDWR | O_NOCTTY)) {
+    if (master_ >= 0 && grantpt(master_) == 0 && unlockpt(master_) == 0) {
+      name_ = ptsname(master_);
+    }
+  }
+  ~SilentPort() {
+    if (master_ >= 0) close(master_);
+  }
+  const std::string& name() const { return name_; }
+
+ private:
+  int master_;
+  std::string name_;
+};
+
 TEST_F(IoCommands, SearchListsTheBusInstrumentsAndMarksTheActiveAddress) {
+  SilentPort ports[4];
+  std::string map;
+  for (int i = 0; i < 4; ++i) {
+    ASSERT_FALSE(ports[i].name().empty());
+    map += (i ? ",COM" : "COM") + std::to_string(i + 1) + "=" + ports[i].name();
+  }
+  setenv("VEX_COM_PORTS", map.c_str(), 1);
   setenv("VEX_SIM_BUS", "7=VDS3004A,9=VDS3002A", 1);
   ToolRun run = Scope({"--state", StatePath("search.json"), "-a", "GPIB0::9::INSTR", "search"});
   unsetenv("VEX_SIM_BUS");
+  unsetenv("VEX_COM_PORTS");
   ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_THAT(run.out, HasSubstr("no instruments were found connected to them:\n    COM1\n"));
   EXPECT_THAT(run.out, ContainsRegex("  VDS3004A +X GPIB0::7 +VEXAN TECHNOLOGIES"));
   EXPECT_THAT(run.out, ContainsRegex("\\* VDS3002A +X GPIB0::9 +VEXAN TECHNOLOGIES"));
   EXPECT_THAT(run.err, HasSubstr("Search Complete."));
