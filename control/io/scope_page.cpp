@@ -13,6 +13,21 @@ std::string PageText(std::int32_t id) {
   return VexR7100Localization::TextOrEmpty(id);
 }
 
+HRESULT CallByName(com::IDispatch* object, std::string_view name, com::MemberAction action,
+                   std::vector<com::MemberArgument> args, com::Variant* out) {
+  if (!object) return com::ReportRichError(com::E_POINTER, "The control has no such object.");
+  com::MemberCallResult result;
+  com::MemberCallIssue issue;
+  const HRESULT hr =
+      com::CallMember(object, name, action, std::move(args), nullptr, &result, &issue);
+  if (com::FAILED(hr)) {
+    if (!issue.message.empty()) (void)com::ReportRichError(hr, issue.message);
+    return hr;
+  }
+  if (out && result.retval) *out = result.retval->value;
+  return com::S_OK;
+}
+
 HRESULT ScopePage::Guard(const std::function<HRESULT()>& handler) {
   HRESULT hr = com::S_OK;
   try {

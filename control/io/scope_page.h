@@ -12,6 +12,7 @@
 #include <string>
 
 #include "ipp_vexr7100_scope.h"
+#include "vex/com/member_call.h"
 #include "vex/ui/property_frame.h"
 #include "vex/ui/toolkit.h"
 
@@ -60,5 +61,10 @@ class ScopePage : public ui::PropertyPage {
 
 // A text of the string tables in this thread's language.
 std::string PageText(std::int32_t id);
+
+// Calls a member of a late-bound object by name; `out` (may be null) takes
+// the value a get or a call gives.
+HRESULT CallByName(com::IDispatch* object, std::string_view name, com::MemberAction action,
+                   std::vector<com::MemberArgument> args, com::Variant* out);
 
 }  // namespace vex::control

@@ -139,6 +139,9 @@ const com::DispatchTable& VexR7100Scope::Table() {
         .Hidden();
     page_flag("DTROnly", 0x10e, &S::get_DTROnly, &S::put_DTROnly);
     page_flag("InitialSearchMode", 0x10f, &S::get_InitialSearchMode, &S::put_InitialSearchMode);
+    page_flag("DontShowSetupIOConfigurationWarning", 0x110,
+              &S::get_DontShowSetupIOConfigurationWarning,
+              &S::put_DontShowSetupIOConfigurationWarning);
     return b.Build();
   }();
   return table;

@@ -6,7 +6,12 @@
 
 #include "bag_values.h"
 #include "frm_about.h"
+#include "scope_page_link.h"
 #include "vexr7100_localization.h"
+#include "vexr7100_pp_set_io.h"
+#include "vexr7100_pp_setup.h"
+#include "vexr7100_pp_srch_cri.h"
+#include "vexr7100_pp_srch_io.h"
 
 namespace vex::control {
 namespace {
@@ -39,22 +44,6 @@ const Language* FindLanguage(std::int32_t code) {
     if (language.code == code) return &language;
   return nullptr;
 }
-
-// The pages of the control's frame, in their standard order. Their
-// contents come with the pages themselves; until then each shows its title.
-class PlaceholderPage : public ui::PropertyPage {
- public:
-  explicit PlaceholderPage(std::string caption) : caption_(std::move(caption)) {}
-  std::string Caption() const override { return caption_; }
-  void Build(ui::Form& form) override { form.AddLabel("lblCaption", caption_, {8, 8, 300, 20}); }
-  com::HRESULT ApplyChanges() override { return com::S_OK; }
-
- private:
-  std::string caption_;
-};
-
-const char* const kPageNames[] = {"VexR7100PPSrchIO", "VexR7100PPSrchCri", "VexR7100PPSetIO",
-                                  "VexR7100PPSetup"};
 
 }  // namespace
 
@@ -391,10 +380,15 @@ HRESULT VexR7100Scope::ShowPropertyPages(const Variant& pages) {
   std::int32_t which = 0;
   if (!pages.IsMissing() && pages.vt() != com::VT_EMPTY && com::FAILED(pages.ToI4(&which)))
     which = -1;
-  std::vector<std::unique_ptr<PlaceholderPage>> owned;
-  for (const char* name : kPageNames) owned.push_back(std::make_unique<PlaceholderPage>(name));
-  std::vector<ui::PropertyPage*> list;
-  for (auto& page : owned) list.push_back(page.get());
+  // The four pages in their standard order, made for this showing only:
+  // the reduced list of the search pages cannot outlive it on any path.
+  ui::Toolkit& toolkit = ControlToolkit();
+  ScopePageLink link(static_cast<com::IDispatch*>(this), wrapper_.Get());
+  VexR7100PPSrchIO search_io(toolkit, link);
+  VexR7100PPSrchCri search_criteria(toolkit, link);
+  VexR7100PPSetIO set_io(toolkit, link);
+  VexR7100PPSetup setups(toolkit, link);
+  std::vector<ui::PropertyPage*> list{&search_io, &search_criteria, &set_io, &setups};
   int start = -1;
   switch (which) {
     case VexR7100_ShowPropertyPage_Default:
@@ -412,8 +406,7 @@ HRESULT VexR7100Scope::ShowPropertyPages(const Variant& pages) {
     default:
       return RaiseInvalid("ShowPropertyPages", "Case Else", text::kInvalidValue);
   }
-  ControlToolkit().ShowPropertyFrame(Owner(), VexR7100Localization::TextOrEmpty(text::kTitle), list,
-                                     start);
+  toolkit.ShowPropertyFrame(Owner(), VexR7100Localization::TextOrEmpty(text::kTitle), list, start);
   return com::S_OK;
 }
 
@@ -680,6 +673,19 @@ HRESULT VexR7100Scope::put_LastIOHandshakeAddress(const Bstr& address) {
   if (address.View() == last_io_handshake_address_) return com::S_OK;
   last_io_handshake_address_ = address.Str();
   Notify("IPPVexR7100Scope_LastIOHandshakeAddress");
+  return com::S_OK;
+}
+
+HRESULT VexR7100Scope::get_DontShowSetupIOConfigurationWarning(VARIANT_BOOL* on) {
+  if (!on) return com::E_POINTER;
+  *on = com::ToVariantBool(dont_show_setup_io_warning_);
+  return com::S_OK;
+}
+
+HRESULT VexR7100Scope::put_DontShowSetupIOConfigurationWarning(VARIANT_BOOL on) {
+  if ((on != 0) == dont_show_setup_io_warning_) return com::S_OK;
+  dont_show_setup_io_warning_ = on != 0;
+  Notify("DontShowSetupIOConfigurationWarning");
   return com::S_OK;
 }
 

@@ -156,6 +156,10 @@ class VexR7100Scope final : public com::Object<com::IDispatch, com::IConnectionP
   HRESULT put_DTROnly(VARIANT_BOOL on);
   HRESULT get_InitialSearchMode(VARIANT_BOOL* on);
   HRESULT put_InitialSearchMode(VARIANT_BOOL on);
+  // The persisted "do not show" of the Setups page's handshake warning
+  // (hidden; for the page only).
+  HRESULT get_DontShowSetupIOConfigurationWarning(VARIANT_BOOL* on);
+  HRESULT put_DontShowSetupIOConfigurationWarning(VARIANT_BOOL on);
 
   // The control's fixed extent in twips for the screen's twips per pixel.
   static std::pair<std::int32_t, std::int32_t> FixedExtentTwips(double twips_per_pixel);

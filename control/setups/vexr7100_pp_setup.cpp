@@ -19,21 +19,6 @@ constexpr std::uint32_t kAsk = ui::mb::kOkCancel | ui::mb::kExclamation;
 
 }  // namespace
 
-HRESULT CallByName(com::IDispatch* object, std::string_view name, com::MemberAction action,
-                   std::vector<com::MemberArgument> args, com::Variant* out) {
-  if (!object) return com::ReportRichError(com::E_POINTER, "The control has no instrument object.");
-  com::MemberCallResult result;
-  com::MemberCallIssue issue;
-  const HRESULT hr =
-      com::CallMember(object, name, action, std::move(args), nullptr, &result, &issue);
-  if (com::FAILED(hr)) {
-    if (!issue.message.empty()) (void)com::ReportRichError(hr, issue.message);
-    return hr;
-  }
-  if (out && result.retval) *out = result.retval->value;
-  return com::S_OK;
-}
-
 VexR7100PPSetup::VexR7100PPSetup(ui::Toolkit& toolkit, IPPVexR7100Scope& scope)
     : ScopePage(toolkit, scope, 650, page_bit::kSetups) {}
 

@@ -12,7 +12,6 @@
 
 #include "scope_page.h"
 #include "setups_vexr7100_scope.h"
-#include "vex/com/member_call.h"
 
 namespace vex::control {
 
@@ -61,10 +60,5 @@ class VexR7100PPSetup final : public ScopePage {
   ui::ListView* list_ = nullptr;
   std::unique_ptr<ui::Timer> timer_idle_;
 };
-
-// Calls a member of a late-bound object by name; `out` (may be null) takes
-// the value a get or a call gives.
-HRESULT CallByName(com::IDispatch* object, std::string_view name, com::MemberAction action,
-                   std::vector<com::MemberArgument> args, com::Variant* out);
 
 }  // namespace vex::control

@@ -69,6 +69,10 @@ class PropertyFrame {
   void Start();
   int Current() const { return current_; }
   int PageCount() const { return static_cast<int>(pages_.size()); }
+  // The page at `index`; nullptr out of range.
+  PropertyPage* Page(int index) const {
+    return index >= 0 && index < PageCount() ? pages_[index] : nullptr;
+  }
   bool ApplyEnabled() const;
 
   // The user's presses.
