@@ -5,10 +5,12 @@
 #include <clocale>
 #include <cstdlib>
 #include <iostream>
+#include <optional>
 
 #include "control_state.h"
 #include "demo.h"
 #include "io_commands.h"
+#include "pages_command.h"
 #include "port_listing.h"
 #include "result_printer.h"
 #include "scope_session.h"
@@ -29,7 +31,7 @@ constexpr const char* kUsage =
     "                COMMAND ...\n"
     "       vexscope --object PROGID [--json] get|set|call|shell ...\n"
     "commands: idn get set call waveform waveforms screen shell sim demo ports test search\n"
-    "          setup list|show|get|send|save|open|remove\n"
+    "          setup list|show|get|send|save|open|remove  pages [--page setups|search|setio]\n"
     "(vexscope --help, vexscope COMMAND --help)\n";
 
 constexpr const char* kFooter =
@@ -169,6 +171,16 @@ int main(int argc, char** argv) {
       "nothing answered are listed after the rows. Progress goes to standard error.\n\n"
       "Example:\n  VEX_SIM_BUS=7=VDS3004A,9=VDS3002A vexscope --state scope.json search");
 
+  std::string pages_page;
+  CLI::App* pages = app.add_subcommand("pages", "Show the scope control's property pages");
+  pages->add_option("--page", pages_page, "setups, search (the two search pages) or setio");
+  pages->footer(
+      "Shows the control's property frame with the --state file's state: all four pages\n"
+      "(Search Instruments, Search Criteria, Set I/O, Setups), or from the Setups or Set\n"
+      "I/O page, or the two search pages only. The state is saved after OK or Apply.\n"
+      "Without --state the file is ${XDG_CONFIG_HOME:-~/.config}/vexscope/control.json.\n\n"
+      "Example:\n  vexscope pages --page search");
+
   SetupCommands setup_commands(app);
 
   try {
@@ -181,6 +193,12 @@ int main(int argc, char** argv) {
   if (app.get_subcommands().empty()) return UsageFailure("a command is required");
   // The saved state: -a wins, else the file's address, else the environment.
   StateFile state;
+  std::optional<int> pages_value;
+  if (pages->parsed()) {
+    pages_value = PagesValue(pages_page);
+    if (!pages_value) return UsageFailure("--page takes setups, search or setio");
+    if (state_path.empty()) state_path = DefaultControlStatePath();
+  }
   try {
     state = StateFile::Open(state_path);
   } catch (const AutomationError& e) {
@@ -195,6 +213,7 @@ int main(int argc, char** argv) {
     std::cerr << "vexscope: " << failure << '\n';
     return 1;
   }
+  if (pages->parsed()) return RunPagesCommand(state, *pages_value, std::cerr);
   if (ports->parsed()) {
     PrintPortListing(ListPorts(), std::cout, json);
     return 0;

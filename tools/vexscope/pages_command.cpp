@@ -1,0 +1,95 @@
+#include "pages_command.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <ostream>
+
+#include "control_state.h"
+#include "server_registration.h"
+#include "tool_errors.h"
+
+#ifdef VEXSCOPE_HAVE_PAGES
+#include <QApplication>
+
+#include "vex/com/control_site.h"
+#include "vex/control/scope_control.h"
+#include "vex/ui/qt_toolkit.h"
+#endif
+
+namespace vex::scope {
+
+std::optional<int> PagesValue(const std::string& page) {
+  if (page.empty()) return 0;
+  if (page == "setups") return 1;
+  if (page == "search") return 2;
+  if (page == "setio") return 3;
+  return std::nullopt;
+}
+
+std::string DefaultControlStatePath() {
+  const char* config = std::getenv("XDG_CONFIG_HOME");
+  std::string folder;
+  if (config && *config) {
+    folder = config;
+  } else {
+    const char* home = std::getenv("HOME");
+    folder = std::string(home ? home : ".") + "/.config";
+  }
+  return folder + "/vexscope/control.json";
+}
+
+int RunPagesCommand(StateFile& state, int pages, std::ostream& err) {
+#ifndef VEXSCOPE_HAVE_PAGES
+  (void)state;
+  (void)pages;
+  err << "vexscope: pages needs the scope control and Qt, which this build lacks" << std::endl;
+  return 1;
+#else
+  const bool display =
+      std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY") || std::getenv("QT_QPA_PLATFORM");
+  if (!display) {
+    err << "vexscope: pages needs a display (DISPLAY or WAYLAND_DISPLAY)" << std::endl;
+    return 1;
+  }
+  static int argc = 1;
+  static char name[] = "vexscope";
+  static char* argv[] = {name, nullptr};
+  QApplication application(argc, argv);
+  ui::QtToolkit toolkit;
+  Vex9100SetToolkit(&toolkit);
+  int status = 0;
+  {
+    EnsureServersRegistered(ProgramFolder() + "/../lib");
+    auto site = com::MakeObject<com::ControlSite>(true);
+    com::ComPtr<com::IDispatch> control;
+    com::HRESULT hr = com::HostControl(control::kScopeControlProgID, site.Get(),
+                                       state.IsSaved() ? state.Bag() : nullptr, &control);
+    if (com::SUCCEEDED(hr)) {
+      // Reading the setups marks the state dirty once; what counts is what
+      // OK or Apply change after that.
+      com::Variant setups;
+      (void)com::GetProperty(control.Get(), "Setups", &setups);
+      site->ClearDirty();
+      hr = com::CallMethod(control.Get(), "ShowPropertyPages", {com::Variant(pages)}, nullptr);
+    }
+    if (com::FAILED(hr)) {
+      err << ErrorLine(TakeAutomationError(hr)) << std::endl;
+      status = 1;
+    } else if (site->Dirty()) {
+      std::error_code ignored;
+      std::filesystem::create_directories(std::filesystem::path(state.Path()).parent_path(),
+                                          ignored);
+      try {
+        SaveControlState(state, control.Get());
+      } catch (const AutomationError& e) {
+        err << ErrorLine(e) << std::endl;
+        status = 1;
+      }
+    }
+  }
+  Vex9100SetToolkit(nullptr);
+  return status;
+#endif
+}
+
+}  // namespace vex::scope
