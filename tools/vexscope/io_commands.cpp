@@ -1,8 +1,11 @@
 #include "io_commands.h"
 
 #include <iomanip>
+#include <memory>
 #include <nlohmann/json.hpp>
 
+#include "control_state.h"
+#include "scope_session.h"
 #include "server_registration.h"
 #include "tool_errors.h"
 #include "vex/com/class_registry.h"
@@ -29,33 +32,59 @@ void Check(com::HRESULT hr) {
   if (FAILED(hr)) throw TakeAutomationError(hr);
 }
 
+// What a probe works with: the configuration, the I/O manager and the wait,
+// from the scope control when a state file is in use, else from a bare
+// configuration read from the (absent) state.
 struct IoContext {
+  std::unique_ptr<ScopeSession> control;
   com::ComPtr<IIOConfiguration> configuration;
   com::ComPtr<com::IUnknown> manager;
   std::int32_t wait_ms = kDefaultWaitMs;
 };
 
+// The control loaded from the state file, never connected: its own I/O
+// configuration, I/O manager and TXDelay serve the probe, and an address
+// given on the command line becomes the control's Address.
+void PrepareThroughControl(StateFile& state, const IoCommandOptions& options, IoContext& context) {
+  context.control = std::make_unique<ScopeSession>();
+  SessionOptions session_options;
+  session_options.address = options.address;
+  const bool set_address = options.address_given ||
+                           (!state.Value(kStateAddressKey) && options.address != kDefaultAddress);
+  context.control->OpenControl(session_options, state.IsSaved() ? state.Bag() : nullptr,
+                               set_address, false);
+  com::IDispatch* control = context.control->Root();
+  com::Variant value;
+  Check(com::GetProperty(control, "IOConfigurationControl", &value));
+  com::ComPtr<com::IUnknown> configuration(value.Unknown());
+  Check(configuration.As(&context.configuration));
+  com::Variant manager;
+  Check(com::GetProperty(control, "IOManager", &manager));
+  if (manager.Dispatch()) context.manager = com::ComPtr<com::IUnknown>(manager.Dispatch());
+  com::Variant delay;
+  Check(com::GetProperty(control, "TXDelay", &delay));
+  if (delay.vt() == com::VT_I4 && delay.I4() >= 0) context.wait_ms = delay.I4();
+}
+
 IoContext Prepare(StateFile& state, const IoCommandOptions& options) {
   (void)EnsureServersRegistered(ProgramFolder() + "/../lib");
   IoContext context;
-  Check(VexCreateIOConfiguration(context.configuration.ReleaseAndGetAddressOf()));
-  if (state.IsSaved()) Check(context.configuration->ReadProperties(state.Bag()));
-  Check(context.configuration->put_ActiveAddressString(com::Bstr(options.address)));
-  Check(com::CreateObjectByProgID("VexIOUtils.IOManager", &context.manager));
-  if (auto delay = state.Value("TXDelay"); delay && delay->vt() == com::VT_I4 && delay->I4() >= 0)
-    context.wait_ms = delay->I4();
+  if (state.HasFile()) {
+    PrepareThroughControl(state, options, context);
+  } else {
+    Check(VexCreateIOConfiguration(context.configuration.ReleaseAndGetAddressOf()));
+    Check(context.configuration->put_ActiveAddressString(com::Bstr(options.address)));
+  }
+  if (!context.manager) Check(com::CreateObjectByProgID("VexIOUtils.IOManager", &context.manager));
   return context;
 }
 
-void Save(StateFile& state, const IoCommandOptions& options, IIOConfiguration* configuration) {
-  const StateKey keys[] = {
-      {"ActiveAddressInstrumentID", {}}, {"DTROnly", {}}, {"SearchCriteria", {}}};
-  state.Save(keys, [&](com::IPropertyBag* bag) { return configuration->WriteProperties(bag); });
-  if (options.address_given) {
-    com::Bstr address;
-    Check(configuration->get_ActiveAddressString(&address));
-    state.SaveAddress(address.Str());
-  }
+// After success: through the control, the control is told its configuration
+// changed and its whole state goes back into the file.
+void Save(StateFile& state, IoContext& context) {
+  if (!context.control) return;
+  Check(com::CallMethod(context.control->Root(), "IOConfigurationChanged", {}, nullptr));
+  SaveControlState(state, context.control->Root());
 }
 
 class ProgressPrinter : public com::Object<control::ISearchProgress> {
@@ -103,7 +132,7 @@ int RunTestCommand(StateFile& state, const IoCommandOptions& options, std::ostre
     const bool answered = code >= 0 && code <= 3;
     if (!answered) return 1;
     Check(context.configuration->put_ActiveAddressInstrumentID(reply));
-    Save(state, options, context.configuration.Get());
+    Save(state, context);
     return 0;
   } catch (const AutomationError& e) {
     err << ErrorLine(e) << std::endl;
@@ -160,7 +189,7 @@ int RunSearchCommand(StateFile& state, const IoCommandOptions& options, std::ost
     } else if (silent > 0) {
       out << '\n' << ShownText(silent_text.Str()) << '\n';
     }
-    Save(state, options, context.configuration.Get());
+    Save(state, context);
     return 0;
   } catch (const AutomationError& e) {
     err << ErrorLine(e) << std::endl;

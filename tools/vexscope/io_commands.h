@@ -3,9 +3,11 @@
 // the automation server (no command here opens a connection through it, so
 // a port the server would hold stays free for the probe).
 //
-// Both take the I/O configuration from the state file (new state without
-// one), the probe wait from its "TXDelay" (else 50 ms), and after success
-// save the configuration's keys and the address back into it.
+// With a state file both load the scope control from it (never connecting
+// it) and probe with the control's own I/O configuration, I/O manager and
+// "TXDelay"; an address on the command line becomes the control's Address,
+// and after success the control's whole state is saved back. Without one a
+// bare configuration at the address is used (50 ms wait) and nothing is kept.
 #pragma once
 
 #include <optional>
@@ -18,7 +20,7 @@ namespace vex::scope {
 
 struct IoCommandOptions {
   std::string address;         // as resolved from -a, the state, the environment
-  bool address_given = false;  // -a was on the command line
+  bool address_given = false;  // -a or the test's ADDRESS was on the command line
   bool json = false;
 };
 

@@ -235,7 +235,8 @@ int main(int argc, char** argv) {
   }
 
   if (setup_commands.Parsed()) {
-    return setup_commands.Run(state, options, json, std::cout, std::cerr);
+    return setup_commands.Run(state, options, address_option->count() > 0, json, std::cout,
+                              std::cerr);
   }
 
   ResultPrinter printer(std::cout, json);

@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 #include <vector>
 
+#include "control_state.h"
 #include "server_registration.h"
 #include "tool_errors.h"
 #include "vex/control/setups.h"
@@ -15,6 +16,7 @@ namespace {
 
 using com::Bstr;
 using com::ComPtr;
+using com::IDispatch;
 using com::Variant;
 using control::ISetupsVexR7100Scope;
 using control::ISetupVexR7100Scope;
@@ -68,10 +70,14 @@ std::string Lower(std::string text) {
 
 class Collection {
  public:
-  explicit Collection(const StateFile& state) {
-    Check(Vex9100CreateSetups(setups_.ReleaseAndGetAddressOf()));
-    if (state.IsSaved()) Check(setups_->ReadProperties(state.Bag()));
-    Check(setups_->get_Count(&loaded_count_));
+  // A collection of its own, empty (nothing is kept without a state file).
+  Collection() { Check(Vex9100CreateSetups(setups_.ReleaseAndGetAddressOf())); }
+  // The scope control's own collection (its Setups property).
+  explicit Collection(IDispatch* control) {
+    Variant value;
+    Check(com::GetProperty(control, "Setups", &value));
+    if (!value.Dispatch()) throw AutomationError(com::E_UNEXPECTED, "the control has no setups");
+    Check(ComPtr<IDispatch>(value.Dispatch()).As(&setups_));
   }
 
   ISetupsVexR7100Scope* operator->() const { return setups_.Get(); }
@@ -110,33 +116,8 @@ class Collection {
     return setup;
   }
 
-  // Writes the collection's keys into the state file: the four of the
-  // collection and five for every setup, now or before (keys of setups no
-  // longer there are dropped).
-  void Save(StateFile& state) {
-    std::int32_t count = 0;
-    Check(setups_->get_Count(&count));
-    std::vector<StateKey> keys = {
-        {"SetupsInitialDirectory", Variant(Bstr::Empty())},
-        {"SetupsGetLearnStringOnAdd", Variant(true)},
-        {"LastInstrumentSetup", Variant(Bstr::Empty())},
-        {"SetupCount", Variant(std::int16_t{0})},
-    };
-    const std::int32_t indices = std::max(count, loaded_count_);
-    for (std::int32_t i = 1; i <= indices; ++i) {
-      const std::string n = std::to_string(i);
-      keys.push_back({"SetupName" + n, Variant("Setup1")});
-      keys.push_back({"SetupComments" + n, Variant(Bstr::Empty())});
-      keys.push_back({"LearnString" + n, Variant()});
-      keys.push_back({"Model" + n, Variant(Bstr::Empty())});
-      keys.push_back({"Version" + n, Variant(Bstr::Empty())});
-    }
-    state.Save(keys, [&](com::IPropertyBag* bag) { return setups_->WriteProperties(bag); });
-  }
-
  private:
   ComPtr<ISetupsVexR7100Scope> setups_;
-  std::int32_t loaded_count_ = 0;
 };
 
 nlohmann::json JsonOf(const SetupInfo& info) {
@@ -234,12 +215,29 @@ std::string SetupCommands::NameFromFile(const std::string& path) {
   return base.substr(0, base.find('.'));
 }
 
-int SetupCommands::Run(StateFile& state, const SessionOptions& options, bool json,
-                       std::ostream& out, std::ostream& err) {
+int SetupCommands::Run(StateFile& state, const SessionOptions& options, bool address_given,
+                       bool json, std::ostream& out, std::ostream& err) {
   try {
     // The error texts come from the resource library, found by ProgID.
     (void)EnsureServersRegistered(ProgramFolder() + "/../lib");
-    Collection setups(state);
+    const bool connects = get_->parsed() || send_->parsed();
+    // With a state file the scope control holds the setups: it is loaded
+    // from the file, connects (Initialize) only for get and send, and its
+    // whole state goes back into the file after success. Without one a
+    // collection of its own starts empty and is not kept.
+    ScopeSession session;
+    const bool through_control = state.HasFile();
+    if (through_control) {
+      const bool set_address =
+          address_given || (!state.Value(kStateAddressKey) && options.address != kDefaultAddress);
+      session.OpenControl(options, state.IsSaved() ? state.Bag() : nullptr, set_address, connects);
+    }
+    Collection setups = through_control ? Collection(session.Root()) : Collection();
+    const auto finish = [&] {
+      session.Close();
+      if (through_control) SaveControlState(state, session.Root());
+      return 0;
+    };
     if (list_->parsed()) {
       PrintList(setups, json, out);
       return 0;
@@ -251,10 +249,11 @@ int SetupCommands::Run(StateFile& state, const SessionOptions& options, bool jso
       PrintShow(info, !last.empty() && Lower(last) == Lower(info.name), json, out);
       return 0;
     }
-    if (get_->parsed() || send_->parsed()) {
-      ScopeSession session;
-      session.Open(options);
-      Check(setups->put_CVexR7100EZPtr(session.Root()));
+    if (connects) {
+      if (!through_control) {
+        session.Open(options);
+        Check(setups->put_CVexR7100EZPtr(session.Root()));
+      }
       ComPtr<ISetupVexR7100Scope> setup;
       if (get_->parsed()) {
         setup = setups.Find(name_);
@@ -265,13 +264,10 @@ int SetupCommands::Run(StateFile& state, const SessionOptions& options, bool jso
         setup = setups.Named(name_);
         Check(setup->SendToInstrument());
       }
-      session.Close();
       const SetupInfo info = InfoOf(setup.Get());
       out << info.name << (get_->parsed() ? ": taken from " : ": sent to ") << info.model << ' '
           << info.version << " (" << info.data_length << " bytes)\n";
-      setups.Save(state);
-      state.SaveAddress(options.address);
-      return 0;
+      return finish();
     }
     if (save_->parsed()) {
       const auto setup = setups.Named(name_);
@@ -281,8 +277,7 @@ int SetupCommands::Run(StateFile& state, const SessionOptions& options, bool jso
         Check(setups->put_InitialDirectory(Bstr(file_.substr(0, slash == 0 ? 1 : slash))));
       }
       out << file_ << '\n';
-      setups.Save(state);
-      return 0;
+      return finish();
     }
     if (open_->parsed()) {
       const std::string name = NameFromFile(file_);
@@ -296,18 +291,19 @@ int SetupCommands::Run(StateFile& state, const SessionOptions& options, bool jso
       const SetupInfo info = InfoOf(setup.Get());
       out << info.name << ": " << info.model << ' ' << info.version << " (" << info.data_length
           << " bytes)\n";
-      setups.Save(state);
-      return 0;
+      return finish();
     }
     if (remove_->parsed()) {
       const auto setup = setups.Named(name_);
       Bstr exact;
       Check(setup->get_Name(&exact));
       Check(setups->Remove(Variant(exact)));
-      setups.Save(state);
-      return 0;
+      return finish();
     }
     return 0;
+  } catch (const UsageError& e) {
+    err << "vexscope: " << e.what() << std::endl;
+    return 2;
   } catch (const AutomationError& e) {
     err << ErrorLine(e) << std::endl;
     return 1;

@@ -1,8 +1,10 @@
 // `vexscope setup ...`: the control's setups collection from the command
-// line. The collection is created through the control library's exported
-// factory and used only through its published interface; it reads its keys
-// from the state file (`--state`, new state without one) and, after a
-// command that changes it, writes them back there.
+// line. With a state file (`--state`) the collection is the scope control's
+// own (its Setups property): the control is loaded from the file, connects
+// through Initialize for get and send, and after a command that changes the
+// collection its whole state is written back. Without one the collection is
+// created empty through the control library's exported factory and nothing
+// is kept. Either way it is used only through its published interface.
 //
 //   list                          one line per setup, "*" on the setup last
 //                                 sent to or taken from the instrument
@@ -34,10 +36,11 @@ class SetupCommands {
 
   bool Parsed() const { return setup_->parsed(); }
 
-  // Runs the parsed subcommand; `options` connect get and send. Errors are
+  // Runs the parsed subcommand; `options` connect get and send, and the
+  // address becomes the control's when `address_given` (-a). Errors are
   // printed to `err` as every command prints them. Returns the exit status.
-  int Run(StateFile& state, const SessionOptions& options, bool json, std::ostream& out,
-          std::ostream& err);
+  int Run(StateFile& state, const SessionOptions& options, bool address_given, bool json,
+          std::ostream& out, std::ostream& err);
 
   // The setup name a file gives: its name without folder, cut at the first
   // "." (bench.cfg.scp gives bench).

@@ -2,9 +2,13 @@
 // simulated bus: the control's own properties without a connection, the
 // state written by one process and read by the next (only keys away from
 // their defaults), instrument members through the control, and the
-// control's errors in its language, with the file left as it was.
+// control's errors in its language, with the file left as it was; setup,
+// test and search working on the control's own setups and configuration.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -13,6 +17,25 @@
 
 namespace vex::scope::test {
 namespace {
+
+// A pty whose other end stays open and silent: a COM port with nothing
+// attached, so a search never touches the machine's own serial ports.
+class SilentPort {
+ public:
+  SilentPort() : master_(posix_openpt(O_RDWR | O_NOCTTY)) {
+    if (master_ >= 0 && grantpt(master_) == 0 && unlockpt(master_) == 0) name_ = ptsname(master_);
+  }
+  ~SilentPort() {
+    if (master_ >= 0) close(master_);
+  }
+  SilentPort(const SilentPort&) = delete;
+  SilentPort& operator=(const SilentPort&) = delete;
+  const std::string& name() const { return name_; }
+
+ private:
+  int master_;
+  std::string name_;
+};
 
 class ControlState : public ::testing::Test {
  protected:
@@ -81,6 +104,85 @@ TEST_F(ControlState, ErrorsComeInTheControlsLanguageAndKeepTheFile) {
   run = Scope({"set", "CountryCode", "44"});
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find("0x8004017C"), std::string::npos) << run.err;
+}
+
+TEST_F(ControlState, SetupsAreTheControlsOwnAndTheWholeStateIsKept) {
+  ASSERT_EQ(Scope({"set", "TXDelay", "120"}).status, 0);
+  ToolRun run = Scope({"setup", "get", "Bench", "--comments", "shelf 3"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out.rfind("Bench: taken from VDS3004A", 0), 0u) << run.out;
+  // The control reads the setup the command stored, and its other
+  // properties survived the command's save.
+  run = Scope({"get", "Setups.Count"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "1\n");
+  EXPECT_EQ(Scope({"get", "TXDelay"}).out, "120\n");
+  run = Scope({"setup", "list"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out.rfind("* Bench ", 0), 0u) << run.out;
+  EXPECT_NE(run.out.find("shelf 3"), std::string::npos) << run.out;
+  // A setup added through the control's members is one the command sees.
+  ASSERT_EQ(Scope({"call", "Setups.Add", "\"Spare\""}).status, 0);
+  run = Scope({"setup", "show", "spare"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out.rfind("name: Spare\n", 0), 0u) << run.out;
+
+  ASSERT_EQ(Scope({"setup", "remove", "bench"}).status, 0);
+  EXPECT_EQ(Scope({"get", "Setups.Count"}).out, "1\n");
+  ASSERT_EQ(Scope({"setup", "remove", "Spare"}).status, 0);
+  EXPECT_EQ(Scope({"get", "Setups.Count"}).out, "0\n");
+  const std::string text = State();
+  EXPECT_EQ(text.find("SetupName"), std::string::npos) << text;
+  EXPECT_EQ(text.find("LearnString"), std::string::npos) << text;
+  EXPECT_NE(text.find("\"TXDelay\""), std::string::npos) << text;
+}
+
+TEST_F(ControlState, SetupErrorsComeInTheControlsLanguageAndKeepTheFile) {
+  ASSERT_EQ(Scope({"set", "CountryCode", "49"}).status, 0);
+  const std::string before = State();
+  const std::string notes = folder_ + "/notes.txt";
+  std::ofstream(notes) << "not a setup\n";
+  ToolRun run = Scope({"setup", "open", notes});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err,
+            "error 0x80040141: Die ausgew\u00e4hlte Datei ist keine Konfigurationsdatei.\n");
+  // get connects through the control's Initialize: nothing answers there.
+  run = Scope({"-a", "GPIB0::3::INSTR", "setup", "get", "Bench"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("error 0x8004003B: Die Verbindung"), std::string::npos) << run.err;
+  EXPECT_EQ(State(), before);
+}
+
+TEST_F(ControlState, TestAndSearchUseTheControlsConfiguration) {
+  ASSERT_EQ(Scope({"-a", "GPIB0::3::INSTR", "set", "TXDelay", "120"}).status, 0);
+  ToolRun run = Scope({"test", "GPIB0::7::INSTR"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out.rfind("code 0\n", 0), 0u) << run.out;
+  // The tested address and the identity it gave are the control's now; the
+  // rest of its state is kept.
+  EXPECT_EQ(Scope({"get", "Address"}).out, "GPIB0::7::INSTR\n");
+  EXPECT_NE(Scope({"get", "AddressInstrumentID"}).out.find("VDS3004A"), std::string::npos);
+  EXPECT_EQ(Scope({"get", "TXDelay"}).out, "120\n");
+
+  // The verdict box speaks the control's language.
+  ASSERT_EQ(Scope({"set", "CountryCode", "49"}).status, 0);
+  run = Scope({"test"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("Ger\u00e4tetestergebnis"), std::string::npos) << run.out;
+
+  SilentPort ports[4];
+  std::string map;
+  for (int i = 0; i < 4; ++i) {
+    ASSERT_FALSE(ports[i].name().empty());
+    map += (i ? ",COM" : "COM") + std::to_string(i + 1) + "=" + ports[i].name();
+  }
+  setenv("VEX_COM_PORTS", map.c_str(), 1);
+  run = Scope({"search"});
+  unsetenv("VEX_COM_PORTS");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("* VDS3004A"), std::string::npos) << run.out;
+  EXPECT_NE(State().find("SearchCriteria"), std::string::npos);
+  EXPECT_EQ(Scope({"get", "CountryCode"}).out, "49\n");
 }
 
 }  // namespace
