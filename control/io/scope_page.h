@@ -20,6 +20,10 @@ namespace vex::control {
 
 class ScopePage : public ui::PropertyPage {
  public:
+  // Every page's size in pixels; the frame grows to hold it.
+  static constexpr int kPageWidth = 480;
+  static constexpr int kPageHeight = 326;
+
   // `error_title_id`: the text that titles the page's error boxes; `bit`:
   // the page's bit in the notification mask.
   ScopePage(ui::Toolkit& toolkit, IPPVexR7100Scope& scope, std::int32_t error_title_id,

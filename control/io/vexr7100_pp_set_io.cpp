@@ -27,6 +27,7 @@ std::string VexR7100PPSetIO::Caption() const {
 }
 
 void VexR7100PPSetIO::Build(ui::Form& form) {
+  form.SetSize({kPageWidth, kPageHeight});
   form.AddLabel("LabelIOPort", PageText(501), {8, 8, 120, 18});
   list_io_port_ = form.AddListView("ListIOPort", {8, 28, 120, 160});
   for (const char* port : kPorts) {

@@ -25,14 +25,15 @@ std::string VexR7100PPSrchCri::Caption() const {
 }
 
 void VexR7100PPSrchCri::Build(ui::Form& form) {
-  form.AddLabel("LabelExcluded", PageText(301), {8, 8, 120, 18});
-  list_excluded_ = form.AddListView("ListExcluded", {8, 28, 120, 150});
-  form.AddLabel("LabelInclude", PageText(302), {232, 8, 120, 18});
-  list_include_ = form.AddListView("ListInclude", {232, 28, 120, 150});
+  form.SetSize({kPageWidth, kPageHeight});
+  form.AddLabel("LabelExcluded", PageText(301), {8, 8, 110, 18});
+  list_excluded_ = form.AddListView("ListExcluded", {8, 28, 110, 150});
+  form.AddLabel("LabelInclude", PageText(302), {236, 8, 110, 18});
+  list_include_ = form.AddListView("ListInclude", {236, 28, 110, 150});
   list_excluded_->SetMultiSelect(true);
   list_include_->SetMultiSelect(true);
-  command_add_ = form.AddButton("CommandAdd", PageText(303), {136, 60, 88, 26});
-  command_remove_ = form.AddButton("CommandRemove", PageText(304), {136, 96, 88, 26});
+  command_add_ = form.AddButton("CommandAdd", PageText(303), {124, 60, 106, 26});
+  command_remove_ = form.AddButton("CommandRemove", PageText(304), {124, 96, 106, 26});
   frame_setup_ = form.AddFrame("FrameSetup", "", {8, 186, 464, 124});
   list_address_exclude_ = form.AddListView("ListAddressExclude", {16, 206, 320, 96});
   list_address_exclude_->SetCheckBoxes(true);
@@ -52,8 +53,8 @@ void VexR7100PPSrchCri::Build(ui::Form& form) {
   combo_parity_->AddItem("None, 8", 1);
   label_handshake_ = form.AddLabel("LabelHandshake", PageText(307), {16, 276, 100, 18});
   combo_handshake_ = form.AddCombo("ComboHandshake", {120, 272, 120, 24});
-  command_find_port_ = form.AddButton("CommandFindPort", PageText(310), {376, 28, 96, 26});
-  progress_ = form.AddProgressBar("ProgressBarFind", {360, 60, 112, 14});
+  command_find_port_ = form.AddButton("CommandFindPort", PageText(310), {352, 28, 120, 26});
+  progress_ = form.AddProgressBar("ProgressBarFind", {352, 60, 120, 14});
   progress_->SetVisible(false);
 
   list_excluded_->OnSelectionChange(

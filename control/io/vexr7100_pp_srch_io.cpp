@@ -68,6 +68,7 @@ std::string VexR7100PPSrchIO::Caption() const {
 }
 
 void VexR7100PPSrchIO::Build(ui::Form& form) {
+  form.SetSize({kPageWidth, kPageHeight});
   list_ = form.AddListView("ListViewInstruments", {8, 8, 464, 200});
   const int width = 464 - 4;
   list_->SetColumns({{PageText(201), width * 30 / 100, ui::Align::kLeft},

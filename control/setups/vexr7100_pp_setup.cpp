@@ -29,6 +29,7 @@ std::string VexR7100PPSetup::Caption() const {
 }
 
 void VexR7100PPSetup::Build(ui::Form& form) {
+  form.SetSize({kPageWidth, kPageHeight});
   form.AddFrame("FrameSetup", PageText(611), {8, 4, 464, 230});
   list_ = form.AddListView("ListViewSetups", {16, 24, 448, 166});
   list_->SetColumns(

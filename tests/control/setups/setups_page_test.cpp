@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "fake_scope.h"
+#include "fake_wrapper.h"
 #include "setup_test_support.h"
 #include "vex/ui/headless_toolkit.h"
 #include "vexr7100_pp_setup.h"
@@ -14,6 +15,7 @@ namespace {
 
 using namespace vex::com;
 using test::FakeScope;
+using test::FakeWrapper;
 using ui::Button;
 using ui::CheckBox;
 using ui::Form;
@@ -22,100 +24,6 @@ using ui::ListView;
 using ui::PropertyFrame;
 
 const auto* const kResources = ::testing::AddGlobalTestEnvironment(new test::ResourceLibrary);
-
-class FakeUtilities : public Object<IDispatch> {
- public:
-  HRESULT ReadStateData(Variant* data) {
-    ++reads;
-    *data = test::ByteArray("#15hello");
-    return S_OK;
-  }
-  HRESULT WriteStateData(const Variant&) {
-    if (fail_write) return ReportRichError(E_FAIL, "write failed", "Fake");
-    ++writes;
-    return S_OK;
-  }
-  HRESULT get_InstrumentModel(Bstr* value) {
-    *value = Bstr("R7152D");
-    return S_OK;
-  }
-  HRESULT get_InstrumentFirmwareVersion(Bstr* value) {
-    *value = Bstr("1.20");
-    return S_OK;
-  }
-  HRESULT QueryInstrumentError(Bstr* text) {
-    ++error_queries;
-    *text = Bstr("-222,\"Data out of range\"");
-    return S_OK;
-  }
-  VEX_COM_IMPLEMENT_DISPATCH(FakeUtilities, Table())
-  static const DispatchTable& Table() {
-    static const DispatchTable table = [] {
-      DispatchTableBuilder<FakeUtilities> b("FakeUtilities");
-      b.Method("ReadStateData", 1, &FakeUtilities::ReadStateData, {Out("StateData")})
-          .Method("WriteStateData", 2, &FakeUtilities::WriteStateData, {In("StateData")})
-          .Get("InstrumentModel", 3, &FakeUtilities::get_InstrumentModel)
-          .Get("InstrumentFirmwareVersion", 4, &FakeUtilities::get_InstrumentFirmwareVersion)
-          .Method("QueryInstrumentError", 5, &FakeUtilities::QueryInstrumentError,
-                  {Retval("Value", VT_BSTR)});
-      return b.Build();
-    }();
-    return table;
-  }
-  bool fail_write = false;
-  int reads = 0;
-  int writes = 0;
-  int error_queries = 0;
-};
-
-// The server wrapper as the page reaches it by name.
-class FakeWrapper : public Object<IDispatch> {
- public:
-  HRESULT get_PropertyPageMode(VARIANT_BOOL* on) {
-    *on = page_mode ? VARIANT_TRUE : VARIANT_FALSE;
-    return S_OK;
-  }
-  HRESULT put_PropertyPageMode(VARIANT_BOOL on) {
-    page_mode = on != VARIANT_FALSE;
-    return S_OK;
-  }
-  HRESULT get_InstrumentConnected(VARIANT_BOOL* on) {
-    *on = connected ? VARIANT_TRUE : VARIANT_FALSE;
-    return S_OK;
-  }
-  HRESULT Initialize() {
-    if (fail_initialize) return ReportRichError(E_FAIL, "no instrument", "Fake");
-    connected = true;
-    return S_OK;
-  }
-  HRESULT get_Utilities(IDispatch** out) {
-    *out = utilities.Get();
-    (*out)->AddRef();
-    return S_OK;
-  }
-  HRESULT IDNQuery(Bstr* id) {
-    *id = Bstr("VEXAN TECHNOLOGIES,VDS3014A,SIM1,A.03.00");
-    return S_OK;
-  }
-  VEX_COM_IMPLEMENT_DISPATCH(FakeWrapper, Table())
-  static const DispatchTable& Table() {
-    static const DispatchTable table = [] {
-      DispatchTableBuilder<FakeWrapper> b("FakeWrapper");
-      b.Get("PropertyPageMode", 1, &FakeWrapper::get_PropertyPageMode)
-          .Put("PropertyPageMode", 1, &FakeWrapper::put_PropertyPageMode, {In("Value", VT_BOOL)})
-          .Get("InstrumentConnected", 2, &FakeWrapper::get_InstrumentConnected)
-          .Method("Initialize", 3, &FakeWrapper::Initialize)
-          .Get("Utilities", 4, &FakeWrapper::get_Utilities, {Retval("Value", VT_DISPATCH)})
-          .Method("IDNQuery", 5, &FakeWrapper::IDNQuery, {Retval("Value", VT_BSTR)});
-      return b.Build();
-    }();
-    return table;
-  }
-  ComPtr<FakeUtilities> utilities = MakeObject<FakeUtilities>();
-  bool page_mode = false;
-  bool connected = false;
-  bool fail_initialize = false;
-};
 
 struct SetupsFixture {
   SetupsFixture() : scope(false) {

@@ -1,0 +1,285 @@
+// The four property pages on the Qt toolkit under a virtual display this
+// program starts, driven through their Qt widgets against the simulated
+// GPIB bus: search (while a 50 ms UI timer keeps ticking), the results
+// form, select and apply; a setup added, taken and sent. Each page is saved
+// as a PNG in the build tree in English, German and Japanese.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <deque>
+#include <filesystem>
+#include <functional>
+#include <thread>
+
+#include "fake_scope.h"
+#include "fake_wrapper.h"
+#include "io_test_support.h"
+#include "outside_program.h"
+#include "vex/ui/qt_toolkit.h"
+#include "vexr7100_localization.h"
+#include "vexr7100_pp_set_io.h"
+#include "vexr7100_pp_setup.h"
+#include "vexr7100_pp_srch_cri.h"
+#include "vexr7100_pp_srch_io.h"
+
+// Qt last: its keyword macros must not reach the project's headers.
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTimer>
+#include <QTreeWidget>
+
+namespace vex::control {
+namespace {
+
+const auto* const kLibraries = ::testing::AddGlobalTestEnvironment(new test::IoLibraries);
+
+// Xvfb on a display number it picks itself, and the application on it.
+class VirtualDisplay : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    missing_ = vex::test::MissingPrerequisite("Xvfb");
+    if (!missing_.empty()) return;
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    pid_ = ::fork();
+    ASSERT_GE(pid_, 0);
+    if (pid_ == 0) {
+      ::close(fds[0]);
+      ::freopen("/dev/null", "w", stderr);
+      const std::string fd = std::to_string(fds[1]);
+      ::execl("/usr/bin/Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x800x24",
+              "-nolisten", "tcp", static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    ::close(fds[1]);
+    std::string number;
+    pollfd wait{fds[0], POLLIN, 0};
+    char c;
+    while (::poll(&wait, 1, 20000) > 0 && ::read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+    ::close(fds[0]);
+    ASSERT_FALSE(number.empty()) << "Xvfb did not report its display";
+    ::setenv("DISPLAY", (":" + number).c_str(), 1);
+    ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+    app_ = new QApplication(argc_, argv_);
+  }
+  void TearDown() override {
+    delete app_;
+    if (pid_ > 0) {
+      ::kill(pid_, SIGTERM);
+      ::waitpid(pid_, nullptr, 0);
+    }
+  }
+  static const std::string& Missing() { return missing_; }
+
+ private:
+  inline static std::string missing_;
+  pid_t pid_ = -1;
+  QApplication* app_ = nullptr;
+  int argc_ = 1;
+  char name_[16] = "pages_qt_test";
+  char* argv_[2] = {name_, nullptr};
+};
+
+const auto* const kDisplay = ::testing::AddGlobalTestEnvironment(new VirtualDisplay);
+
+// Runs the event loop until `done` holds (or 30 s pass).
+bool WaitUntil(const std::function<bool()>& done) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (!done() && std::chrono::steady_clock::now() < end) {
+    QApplication::processEvents(QEventLoop::AllEvents, 20);
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return done();
+}
+
+void Settle() {
+  for (int i = 0; i < 10; ++i) {
+    QApplication::processEvents();
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+}
+
+QPushButton* ButtonOf(QWidget* window, const std::string& text) {
+  for (QPushButton* b : window->findChildren<QPushButton*>())
+    if (b->text().remove('&') == QString::fromStdString(text) && b->isVisible()) return b;
+  return nullptr;
+}
+
+// Acts on the modal windows that open over the frame, in order: each
+// action gets the window and says whether it handled it.
+class ModalWatcher {
+ public:
+  explicit ModalWatcher(QWidget** frame) : frame_(frame) {
+    timer_.setInterval(100);
+    QObject::connect(&timer_, &QTimer::timeout, [this] {
+      QWidget* modal = QApplication::activeModalWidget();
+      if (!modal || modal == *frame_ || actions_.empty() || busy_) return;
+      busy_ = true;
+      if (actions_.front()(modal)) actions_.pop_front();
+      busy_ = false;
+    });
+    timer_.start();
+  }
+  void Then(std::function<bool(QWidget*)> action) { actions_.push_back(std::move(action)); }
+  bool Idle() const { return actions_.empty(); }
+
+ private:
+  QWidget** frame_;
+  QTimer timer_;
+  std::deque<std::function<bool(QWidget*)>> actions_;
+  bool busy_ = false;
+};
+
+std::string Shot(const std::string& name) {
+  std::filesystem::create_directories(VEX_PAGES_SHOTS);
+  return std::string(VEX_PAGES_SHOTS) + "/" + name;
+}
+
+struct Language {
+  const char* tag;
+  std::int32_t offset;
+};
+
+TEST(PagesOnQt, SearchSelectApplyAndSetupsInThreeLanguages) {
+  if (!VirtualDisplay::Missing().empty()) GTEST_FAIL() << VirtualDisplay::Missing();
+  ui::QtToolkit toolkit;
+  for (const Language language : {Language{"en", 0}, Language{"de", 4000}, Language{"ja", 5000}}) {
+    SCOPED_TRACE(language.tag);
+    VexR7100Localization::SetOffset(language.offset);
+    // A COM port on which nothing answers makes the search last a time-out
+    // and brings up the results form.
+    const int silent = posix_openpt(O_RDWR | O_NOCTTY);
+    grantpt(silent);
+    unlockpt(silent);
+    setenv("VEX_COM_PORTS", (std::string("COM1=") + ptsname(silent)).c_str(), 1);
+    test::FakeScope scope;
+    ASSERT_EQ(scope.control->SetActiveAddress("GPIB0::17::INSTR"), com::S_OK);
+    ASSERT_EQ(scope.control->SetRS232PortIncluded(1, true), com::S_OK);
+    auto setups = com::MakeObject<CSetupsVexR7100Scope>();
+    auto wrapper = com::MakeObject<test::FakeWrapper>();
+    scope.setups = setups.Get();
+    scope.wrapper = wrapper.Get();
+    ASSERT_EQ(setups->put_CVexR7100EZPtr(wrapper.Get()), com::S_OK);
+    VexR7100PPSrchIO search(toolkit, scope);
+    VexR7100PPSrchCri criteria(toolkit, scope);
+    VexR7100PPSetIO set_io(toolkit, scope);
+    VexR7100PPSetup setups_page(toolkit, scope);
+
+    QWidget* frame = nullptr;
+    ModalWatcher modal(&frame);
+    int ticks = 0;
+    // The first discovery tests the active address and shows its verdict.
+    modal.Then([](QWidget* box) {
+      auto* message = qobject_cast<QMessageBox*>(box);
+      if (!message) return false;
+      message->button(QMessageBox::Ok)->click();
+      return true;
+    });
+    // The script starts from the frame's own event loop once nothing else
+    // is open over it.
+    QTimer starter;
+    starter.setInterval(100);
+    QObject::connect(&starter, &QTimer::timeout, [&] {
+      QWidget* active = QApplication::activeModalWidget();
+      if (!active || !active->findChild<QTabBar*>() || !modal.Idle()) return;
+      starter.stop();
+      frame = active;
+      auto* tabs = frame->findChild<QTabBar*>();
+      // Search, with the UI timer ticking while the probes run.
+      QTimer ui_timer;
+      ui_timer.setInterval(50);
+      QObject::connect(&ui_timer, &QTimer::timeout, [&] { ++ticks; });
+      ui_timer.start();
+      modal.Then([&](QWidget* results) {
+        for (QAbstractButton* b : results->findChildren<QCheckBox*>())
+          if (b->isVisible()) b->click();  // exclude the silent port
+        QPushButton* ok = ButtonOf(results, PageText(111));
+        if (!ok) return false;
+        QPixmap(results->grab())
+            .save(QString::fromStdString(
+                Shot(std::string("pages_") + language.tag + "_search_results.png")));
+        ok->click();
+        return true;
+      });
+      QPushButton* search_button = ButtonOf(frame, PageText(207));
+      ASSERT_NE(search_button, nullptr);
+      search_button->click();
+      EXPECT_TRUE(WaitUntil([&] { return !search.Searching() && modal.Idle(); }));
+      ui_timer.stop();
+      // Select the row of GPIB0::1 through the list and save each page.
+      QTreeWidget* tree = nullptr;
+      for (QTreeWidget* t : frame->findChildren<QTreeWidget*>())
+        if (t->isVisible() && t->columnCount() == 4) tree = t;
+      ASSERT_NE(tree, nullptr);
+      ASSERT_EQ(tree->topLevelItemCount(), 2);
+      tree->setCurrentItem(tree->topLevelItem(0));
+      Settle();
+      const char* names[] = {"search", "criteria", "setio", "setups"};
+      for (int i = 3; i >= 0; --i) {
+        tabs->setCurrentIndex(i);
+        Settle();
+        if (i == 3 && language.offset == 0) {
+          // Setups: add one taken from the instrument, then send it.
+          modal.Then([](QWidget* dialog) {
+            auto* name = dialog->findChild<QLineEdit*>();
+            if (!name) return false;
+            name->setFocus();
+            name->setText("Bench");
+            name->textEdited("Bench");
+            QPushButton* ok = ButtonOf(dialog, PageText(111));
+            if (!ok) return false;
+            ok->click();
+            return true;
+          });
+          ButtonOf(frame, PageText(603))->click();
+          EXPECT_TRUE(WaitUntil([&] { return modal.Idle(); }));
+          EXPECT_EQ(wrapper->utilities->reads, 1);
+          modal.Then([](QWidget* box) {
+            auto* message = qobject_cast<QMessageBox*>(box);
+            if (!message) return false;
+            message->button(QMessageBox::Ok)->click();
+            return true;
+          });
+          ButtonOf(frame, PageText(607))->click();
+          EXPECT_TRUE(WaitUntil([&] { return modal.Idle(); }));
+          EXPECT_EQ(wrapper->utilities->writes, 1);
+          Settle();
+        }
+        EXPECT_TRUE(QPixmap(frame->grab())
+                        .save(QString::fromStdString(
+                            Shot(std::string("pages_") + language.tag + "_" + names[i] + ".png"))));
+      }
+      tabs->setCurrentIndex(0);
+      Settle();
+      frame->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+    });
+    starter.start();
+    EXPECT_EQ(toolkit.ShowPropertyFrame(0, "VexR7100Scope",
+                                        {&search, &criteria, &set_io, &setups_page}, 0),
+              ui::answer::kOk);
+    EXPECT_EQ(scope.control->ActiveAddress(), "GPIB0::1::INSTR");
+    bool included = true;
+    ASSERT_EQ(scope.control->RS232PortIncluded(1, &included), com::S_OK);
+    EXPECT_FALSE(included);
+    // The window went on working while the search ran.
+    EXPECT_GE(ticks, 5);
+    unsetenv("VEX_COM_PORTS");
+    close(silent);
+  }
+  VexR7100Localization::SetOffset(0);
+}
+
+}  // namespace
+}  // namespace vex::control
