@@ -233,6 +233,28 @@ TEST(SearchPageTest, ApplyWithoutRowsCopiesTheCriteriaOnly) {
     EXPECT_NE(box.request.flags & ui::mb::kIconMask, ui::mb::kCritical) << box.request.text;
 }
 
+TEST(SearchPagesTest, FailingHandlersShowThePageErrorBoxes) {
+  HeadlessToolkit toolkit;
+  FakeScope scope;
+  VexR7100PPSrchIO search(toolkit, scope);
+  VexR7100PPSrchCri criteria(toolkit, scope);
+  toolkit.QueueFrame([&](PropertyFrame& frame) {
+    scope.manager = nullptr;  // the control lost its I/O manager
+    search.PageForm()->Find<Button>("Search")->UserClick();
+    WaitForSearch(toolkit, search);
+    ASSERT_FALSE(toolkit.MessageBoxes().empty());
+    EXPECT_EQ(toolkit.MessageBoxes().back().request.title, "Vexan 8100 Search Instruments");
+    EXPECT_EQ(toolkit.MessageBoxes().back().request.flags & ui::mb::kIconMask, ui::mb::kCritical);
+    EXPECT_TRUE(search.PageForm()->Find<Button>("Search")->Visible());
+    EXPECT_EQ(toolkit.BusyDepth(), 0);
+    frame.SelectPage(1);
+    criteria.PageForm()->Find<Button>("CommandFindPort")->UserClick();
+    EXPECT_EQ(toolkit.MessageBoxes().back().request.title, "Search Criteria Error");
+    EXPECT_TRUE(criteria.PageForm()->Find<Button>("CommandFindPort")->Enabled());
+  });
+  toolkit.ShowPropertyFrame(0, "Pages", {&search, &criteria}, -1);
+}
+
 TEST(SearchCriteriaPageTest, EmptyInterfaceBlocksApplyUntilExcludedAndSerialEdits) {
   HeadlessToolkit toolkit;
   FakeScope scope;

@@ -154,6 +154,18 @@ TEST(SetupsPageTest, InstrumentActionsEditsAndCancelLeavingTheControlAlone) {
     EXPECT_EQ(f.toolkit.MessageBoxes().size(), boxes);
     EXPECT_TRUE(f.toolkit.FileDialogs().empty());
 
+    // A failed connection is shown as the page's error and the page mode
+    // ends all the same.
+    f.wrapper->connected = false;
+    f.wrapper->fail_initialize = true;
+    list->UserClickRow(0);
+    f.toolkit.QueueAnswer(ui::answer::kOk);
+    form.Find<Button>("CommandSend")->UserClick();
+    EXPECT_EQ(f.toolkit.MessageBoxes().back().request.title, "Setups Error");
+    EXPECT_EQ(f.toolkit.MessageBoxes().back().request.text, "no instrument");
+    EXPECT_FALSE(f.wrapper->page_mode);
+    f.wrapper->fail_initialize = false;
+
     // Remove asks first.
     list->UserClickRow(0);
     f.toolkit.QueueAnswer(ui::answer::kOk);
