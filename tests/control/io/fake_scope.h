@@ -17,8 +17,9 @@ class FakeScope : public IPPVexR7100Scope {
  public:
   // With the I/O library's manager, which must be registered then.
   explicit FakeScope(bool with_manager = true) {
-    if (with_manager)
+    if (with_manager) {
       EXPECT_EQ(com::CreateObjectByProgID("VexIOUtils.IOManager", &manager), com::S_OK);
+    }
   }
 
   HRESULT IOConfigurationChanged() override {
