@@ -76,26 +76,8 @@ void VexR7100PPSrchCri::Build(ui::Form& form) {
       return hr;
     });
   });
-  auto serial_edit = [this](ui::Combo* combo, auto getter, auto setter) {
-    combo->OnSelect([this, combo, getter, setter] {
-      (void)Guard([this, combo, getter, setter]() -> HRESULT {
-        std::int32_t p = 0;
-        if (filling_ || combo->SelectedIndex() < 0 ||
-            com::FAILED(configuration_->RS232PortIndex(shown_port_, &p)))
-          return com::S_OK;
-        const std::int32_t value = combo->Items()[combo->SelectedIndex()].data;
-        std::int32_t current = 0;
-        HRESULT hr = (configuration_->*getter)(p, &current);
-        if (com::FAILED(hr) || current == value) return hr;
-        hr = (configuration_->*setter)(p, value);
-        if (com::SUCCEEDED(hr)) SetChanged(true);
-        return hr;
-      });
-    });
-  };
-  serial_edit(combo_baud_, &CIOconfiguration::BaudRate, &CIOconfiguration::SetBaudRate);
-  serial_edit(combo_parity_, &CIOconfiguration::Parity, &CIOconfiguration::SetParity);
-  serial_edit(combo_handshake_, &CIOconfiguration::Handshake, &CIOconfiguration::SetHandshake);
+  for (ui::Combo* combo : {combo_baud_, combo_parity_, combo_handshake_})
+    combo->OnSelect([this, combo] { (void)Guard([this, combo] { return EditSerial(combo); }); });
 
   timer_idle_ = toolkit_.CreateTimer();
   timer_idle_->OnTimer([this] {
@@ -249,6 +231,28 @@ HRESULT VexR7100PPSrchCri::ShowPort(const std::string& port) {
     }
   }
   filling_ = false;
+  return hr;
+}
+
+HRESULT VexR7100PPSrchCri::EditSerial(ui::Combo* combo) {
+  std::int32_t p = 0;
+  if (filling_ || combo->SelectedIndex() < 0 ||
+      com::FAILED(configuration_->RS232PortIndex(shown_port_, &p)))
+    return com::S_OK;
+  const std::int32_t value = combo->Items()[combo->SelectedIndex()].data;
+  std::int32_t current = 0;
+  HRESULT hr = com::S_OK;
+  if (combo == combo_baud_) {
+    hr = configuration_->BaudRate(p, &current);
+    if (com::SUCCEEDED(hr) && current != value) hr = configuration_->SetBaudRate(p, value);
+  } else if (combo == combo_parity_) {
+    hr = configuration_->Parity(p, &current);
+    if (com::SUCCEEDED(hr) && current != value) hr = configuration_->SetParity(p, value);
+  } else {
+    hr = configuration_->Handshake(p, &current);
+    if (com::SUCCEEDED(hr) && current != value) hr = configuration_->SetHandshake(p, value);
+  }
+  if (com::SUCCEEDED(hr) && current != value) SetChanged(true);
   return hr;
 }
 

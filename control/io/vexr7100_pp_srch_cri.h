@@ -35,6 +35,8 @@ class VexR7100PPSrchCri final : public ScopePage {
   void FillPortLists();
   void SelectActivePort();
   HRESULT ShowPort(const std::string& port);
+  // A baud rate, parity or handshake chosen for the shown COM port.
+  HRESULT EditSerial(ui::Combo* combo);
   HRESULT MovePorts(bool include);
   HRESULT SetAllAddresses(bool included);
   HRESULT FindPorts();
