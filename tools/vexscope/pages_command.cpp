@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <ostream>
+#include <vector>
 
 #include "control_state.h"
 #include "server_registration.h"
@@ -38,6 +39,16 @@ std::string DefaultControlStatePath() {
   return folder + "/vexscope/control.json";
 }
 
+#ifdef VEXSCOPE_HAVE_PAGES
+// Whether OK or Apply changed the control: any change but the pages'
+// presence flags, which every page sets while it is shown.
+bool Applied(const std::vector<std::string>& changes) {
+  for (const std::string& name : changes)
+    if (!name.ends_with("Exists")) return true;
+  return false;
+}
+#endif
+
 int RunPagesCommand(StateFile& state, int pages, std::ostream& err) {
 #ifndef VEXSCOPE_HAVE_PAGES
   (void)state;
@@ -69,13 +80,13 @@ int RunPagesCommand(StateFile& state, int pages, std::ostream& err) {
       // OK or Apply change after that.
       com::Variant setups;
       (void)com::GetProperty(control.Get(), "Setups", &setups);
-      site->ClearDirty();
+      site->ClearChanges();
       hr = com::CallMethod(control.Get(), "ShowPropertyPages", {com::Variant(pages)}, nullptr);
     }
     if (com::FAILED(hr)) {
       err << ErrorLine(TakeAutomationError(hr)) << std::endl;
       status = 1;
-    } else if (site->Dirty()) {
+    } else if (Applied(site->Changes())) {
       std::error_code ignored;
       std::filesystem::create_directories(std::filesystem::path(state.Path()).parent_path(),
                                           ignored);
