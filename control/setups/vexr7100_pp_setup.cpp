@@ -42,6 +42,10 @@ void VexR7100PPSetup::Build(ui::Form& form) {
   form.AddFrame("FrameFile", PageText(608), {244, 240, 228, 64});
   auto* open = form.AddButton("CommandOpen", PageText(609), {256, 264, 96, 26});
   auto* save = form.AddButton("CommandSaveAs", PageText(610), {364, 264, 96, 26});
+  list_->OnContextMenu([this] { ContextMenu(); });
+  list_->OnKeyDown([this](int key, int shift) {
+    if (key == 'C' && shift == ui::shift::kCtrl) (void)Guard([this] { return CopyName(); });
+  });
   add->OnClick([this] { (void)Guard([this] { return Add(); }); });
   remove->OnClick([this] { (void)Guard([this] { return Remove(); }); });
   get->OnClick([this] { (void)Guard([this] { return Get(); }); });

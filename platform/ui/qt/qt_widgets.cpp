@@ -11,6 +11,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QStyle>
 #include <QTreeWidget>
 #include <QWindow>
@@ -178,6 +179,11 @@ class QtListView : public Mirrored<ListView, QTreeWidget> {
     W()->setRootIsDecorated(false);
     W()->setUniformRowHeights(true);
     W()->setAllColumnsShowFocus(true);
+    W()->setContextMenuPolicy(Qt::CustomContextMenu);
+    QObject::connect(W(), &QWidget::customContextMenuRequested,
+                     [this](const QPoint&) { UserContextMenu(); });
+    auto* copy = new QShortcut(QKeySequence::Copy, W(), nullptr, nullptr, Qt::WidgetShortcut);
+    QObject::connect(copy, &QShortcut::activated, [this] { UserKeyDown('C', shift::kCtrl); });
     QObject::connect(W(), &QTreeWidget::itemSelectionChanged, [this] {
       std::vector<int> rows;
       for (int i = 0; i < W()->topLevelItemCount(); ++i)

@@ -258,6 +258,14 @@ void ListView::UserSelectRows(const std::vector<int>& rows) {
   Fire(on_selection_);
 }
 
+void ListView::UserContextMenu() {
+  if (Usable() && on_context_menu_) Fire([&] { on_context_menu_(); });
+}
+
+void ListView::UserKeyDown(int key, int shift) {
+  if (Usable() && on_key_down_) Fire([&] { on_key_down_(key, shift); });
+}
+
 void ListView::UserToggleCheck(int index) {
   if (!Usable() || !check_boxes_ || !InRange(index)) return;
   rows_[index].checked = !rows_[index].checked;

@@ -143,7 +143,10 @@ TEST(SetupsPageTest, InstrumentActionsEditsAndCancelLeavingTheControlAlone) {
     ASSERT_EQ(gamma->get_LearnString(&learn), S_OK);
     EXPECT_EQ(test::BytesOf(learn), "#15hello");
     f.toolkit.QueueModal([](Form& menu) { menu.Find<Button>("MenuCopy")->UserClick(); });
-    page.ContextMenu();
+    list->UserContextMenu();
+    EXPECT_EQ(f.toolkit.ClipboardText(), "Gamma");
+    f.toolkit.SetClipboardText("");
+    list->UserKeyDown('C', ui::shift::kCtrl);
     EXPECT_EQ(f.toolkit.ClipboardText(), "Gamma");
 
     // Without a selected row, Get, Send and Save As do nothing.

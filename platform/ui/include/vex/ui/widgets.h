@@ -236,6 +236,14 @@ class ListView : public Widget {
   // The user's selection becomes exactly these rows.
   void UserSelectRows(const std::vector<int>& rows);
   void UserToggleCheck(int index);
+  // The user asks for the list's context menu (a right click), or presses
+  // a key while the list has the focus (Ctrl+C as 'C' with shift::kCtrl).
+  void OnContextMenu(std::function<void()> handler) { on_context_menu_ = std::move(handler); }
+  void OnKeyDown(std::function<void(int key, int shift)> handler) {
+    on_key_down_ = std::move(handler);
+  }
+  void UserContextMenu();
+  void UserKeyDown(int key, int shift);
 
  private:
   bool InRange(int index) const { return index >= 0 && index < RowCount(); }
@@ -248,6 +256,8 @@ class ListView : public Widget {
   int visible_row_ = -1;
   std::function<void()> on_selection_;
   std::function<void(int)> on_check_;
+  std::function<void()> on_context_menu_;
+  std::function<void(int, int)> on_key_down_;
 };
 
 // A timer on the UI thread's event loop: repeating (an idle-processing
