@@ -1,7 +1,7 @@
 // The four property pages on the Qt toolkit under a virtual display this
 // program starts, driven through their Qt widgets against the simulated
 // GPIB bus: search (while a 50 ms UI timer keeps ticking), the results
-// form, select and apply; a setup added, taken and sent. Each page is saved
+// form, select and apply; a setup added, taken, sent, saved and opened. Each page is saved
 // as a PNG in the build tree in English, German and Japanese.
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -33,6 +33,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -255,6 +256,32 @@ TEST(PagesOnQt, SearchSelectApplyAndSetupsInThreeLanguages) {
           ButtonOf(frame, PageText(607))->click();
           EXPECT_TRUE(WaitUntil([&] { return modal.Idle(); }));
           EXPECT_EQ(wrapper->utilities->writes, 1);
+          // Save it to a file, and open a copy of the file as a new setup.
+          const std::string folder = std::string(VEX_TEST_TMP) + "/qt-setups";
+          std::filesystem::remove_all(folder);
+          std::filesystem::create_directories(folder);
+          auto choose = [folder](std::string name) {
+            return [folder, name](QWidget* window) {
+              auto* dialog = qobject_cast<QFileDialog*>(window);
+              auto* edit = dialog ? dialog->findChild<QLineEdit*>() : nullptr;
+              if (!edit) return false;
+              dialog->setDirectory(QString::fromStdString(folder));
+              edit->setText(QString::fromStdString(name));  // the user types the name
+              QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+              return true;
+            };
+          };
+          modal.Then(choose("Bench.scp"));
+          ButtonOf(frame, PageText(610))->click();
+          EXPECT_TRUE(WaitUntil([&] { return modal.Idle(); }));
+          ASSERT_TRUE(std::filesystem::exists(folder + "/Bench.scp"));
+          std::filesystem::copy_file(folder + "/Bench.scp", folder + "/Copy.scp");
+          modal.Then(choose("Copy.scp"));
+          ButtonOf(frame, PageText(609))->click();
+          EXPECT_TRUE(WaitUntil([&] { return modal.Idle(); }));
+          std::int32_t count = 0;
+          ASSERT_EQ(setups_page.PageSetups()->get_Count(&count), com::S_OK);
+          EXPECT_EQ(count, 2);
           Settle();
         }
         EXPECT_TRUE(QPixmap(frame->grab())
