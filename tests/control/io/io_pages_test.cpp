@@ -26,6 +26,10 @@
 namespace vex::control {
 namespace {
 
+// COM names the port map pins to nothing, so that no test probes the
+// machine's own serial ports (which other programs may be using).
+constexpr const char* kNoComPorts34 = "COM3=/dev/vex-none-3,COM4=/dev/vex-none-4";
+
 using test::FakeScope;
 using ui::Button;
 using ui::CheckBox;
@@ -78,7 +82,8 @@ struct SilentPty {
 };
 
 TEST(SearchPageTest, BusSearchMarksTheActiveRowAndAppliesIt) {
-  setenv("VEX_COM_PORTS", "COM1=/dev/vex-none-1,COM2=/dev/vex-none-2", 1);
+  setenv("VEX_COM_PORTS",
+         (std::string("COM1=/dev/vex-none-1,COM2=/dev/vex-none-2,") + kNoComPorts34).c_str(), 1);
   const std::size_t log_start = ReadFile(VEX_IO_LOG_PATH).size();
   HeadlessToolkit toolkit;
   FakeScope scope;
@@ -152,7 +157,9 @@ TEST(SearchPageTest, BusSearchMarksTheActiveRowAndAppliesIt) {
 TEST(SearchPageTest, ComRowsResultsFormTestAndApply) {
   SilentPty silent;
   std::optional<sim::test::Vexsim> sim(std::in_place, std::vector<std::string>{"--pty"});
-  setenv("VEX_COM_PORTS", ("COM1=" + silent.name + ",COM2=" + sim->Endpoint("pty")).c_str(), 1);
+  setenv("VEX_COM_PORTS",
+         ("COM1=" + silent.name + ",COM2=" + sim->Endpoint("pty") + "," + kNoComPorts34).c_str(),
+         1);
   HeadlessToolkit toolkit;
   FakeScope scope;
   for (int n = 0; n < 4; ++n) ASSERT_EQ(scope.control->SetGPIBPortIncluded(n, false), com::S_OK);
@@ -362,7 +369,8 @@ TEST(SearchCriteriaPageTest, DtrOnlyAndFindPortsDroppingAPort) {
 TEST(PropertyFrameTest, ResultsFormExclusionReachesCriteriaAndOneOkAppliesBothPages) {
   SilentPty silent;
   sim::test::Vexsim sim({"--pty"});
-  setenv("VEX_COM_PORTS", ("COM1=" + silent.name + ",COM2=" + sim.Endpoint("pty")).c_str(), 1);
+  setenv("VEX_COM_PORTS",
+         ("COM1=" + silent.name + ",COM2=" + sim.Endpoint("pty") + "," + kNoComPorts34).c_str(), 1);
   HeadlessToolkit toolkit;
   FakeScope scope;
   for (int n = 0; n < 4; ++n) ASSERT_EQ(scope.control->SetGPIBPortIncluded(n, false), com::S_OK);
@@ -473,7 +481,8 @@ TEST(SetIOPageTest, PortsAddressesKeySwitchesAndErrorBox) {
 
 TEST(SetIOPageTest, HandshakeWarningOnceThenNeverAndTheTestedReplyFollowsTheAddress) {
   sim::test::Vexsim sim({"--pty"});
-  setenv("VEX_COM_PORTS", ("COM2=" + sim.Endpoint("pty")).c_str(), 1);
+  setenv("VEX_COM_PORTS",
+         ("COM1=/dev/vex-none-1,COM2=" + sim.Endpoint("pty") + "," + kNoComPorts34).c_str(), 1);
   HeadlessToolkit toolkit;
   FakeScope scope;
   VexR7100PPSetIO page(toolkit, scope);

@@ -164,7 +164,13 @@ TEST(PagesOnQt, SearchSelectApplyAndSetupsInThreeLanguages) {
     const int silent = posix_openpt(O_RDWR | O_NOCTTY);
     grantpt(silent);
     unlockpt(silent);
-    setenv("VEX_COM_PORTS", (std::string("COM1=") + ptsname(silent)).c_str(), 1);
+    // The other COM names are pinned to nothing, so the machine's own serial
+    // ports are never probed.
+    setenv("VEX_COM_PORTS",
+           (std::string("COM1=") + ptsname(silent) +
+            ",COM2=/dev/vex-none-2,COM3=/dev/vex-none-3,COM4=/dev/vex-none-4")
+               .c_str(),
+           1);
     test::FakeScope scope;
     ASSERT_EQ(scope.control->SetActiveAddress("GPIB0::17::INSTR"), com::S_OK);
     ASSERT_EQ(scope.control->SetRS232PortIncluded(1, true), com::S_OK);
