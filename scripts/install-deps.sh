@@ -37,6 +37,11 @@ packages=(
   # The Qt user interface; its tests run under a virtual X display, and
   # one CJK font renders the Japanese, Korean and Chinese texts.
   qt6-base-dev xvfb xauth fonts-wqy-microhei
+  # What Qt's X11 platform plugin loads at run time, named rather than left
+  # to the dependency chain.
+  qt6-qpa-plugins libxkbcommon-x11-0 libxcb-cursor0
+  # bench/compare-pyvisa's reference: PyVISA-py against the same simulator.
+  python3-pyvisa python3-pyvisa-py
 )
 
 # Continuous integration also runs the fuzzers (clang's libFuzzer).
