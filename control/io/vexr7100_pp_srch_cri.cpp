@@ -53,8 +53,8 @@ void VexR7100PPSrchCri::Build(ui::Form& form) {
   combo_parity_->AddItem("None, 8", 1);
   label_handshake_ = form.AddLabel("LabelHandshake", PageText(307), {16, 276, 100, 18});
   combo_handshake_ = form.AddCombo("ComboHandshake", {120, 272, 120, 24});
-  command_find_port_ = form.AddButton("CommandFindPort", PageText(310), {352, 28, 120, 26});
-  progress_ = form.AddProgressBar("ProgressBarFind", {352, 60, 120, 14});
+  command_find_port_ = form.AddButton("CommandFindPort", PageText(310), {350, 28, 128, 26});
+  progress_ = form.AddProgressBar("ProgressBarFind", {350, 60, 128, 14});
   progress_->SetVisible(false);
 
   list_excluded_->OnSelectionChange(

@@ -40,8 +40,8 @@ void VexR7100PPSetup::Build(ui::Form& form) {
   auto* get = form.AddButton("CommandGet", PageText(606), {20, 264, 96, 26});
   auto* send = form.AddButton("CommandSend", PageText(607), {128, 264, 96, 26});
   form.AddFrame("FrameFile", PageText(608), {244, 240, 228, 64});
-  auto* open = form.AddButton("CommandOpen", PageText(609), {256, 264, 96, 26});
-  auto* save = form.AddButton("CommandSaveAs", PageText(610), {364, 264, 96, 26});
+  auto* open = form.AddButton("CommandOpen", PageText(609), {252, 264, 84, 26});
+  auto* save = form.AddButton("CommandSaveAs", PageText(610), {342, 264, 122, 26});
   list_->OnContextMenu([this] { ContextMenu(); });
   list_->OnKeyDown([this](int key, int shift) {
     if (key == 'C' && shift == ui::shift::kCtrl) (void)Guard([this] { return CopyName(); });

@@ -178,6 +178,9 @@ class QtListView : public Mirrored<ListView, QTreeWidget> {
       : Mirrored(form, std::move(name), parent) {
     W()->setRootIsDecorated(false);
     W()->setUniformRowHeights(true);
+    // A list without columns is a plain list: no header (Qt would label its
+    // one column "1"). SyncOwn shows the header once columns are set.
+    W()->setHeaderHidden(true);
     W()->setAllColumnsShowFocus(true);
     W()->setContextMenuPolicy(Qt::CustomContextMenu);
     QObject::connect(W(), &QWidget::customContextMenuRequested,
