@@ -27,6 +27,7 @@
 #include "vexr7100_pp_setup.h"
 #include "vexr7100_pp_srch_cri.h"
 #include "vexr7100_pp_srch_io.h"
+#include "virtual_display.h"
 
 // Qt last: its keyword macros must not reach the project's headers.
 #include <QAbstractButton>
@@ -46,54 +47,9 @@ namespace {
 
 const auto* const kLibraries = ::testing::AddGlobalTestEnvironment(new test::IoLibraries);
 
-// Xvfb on a display number it picks itself, and the application on it.
-class VirtualDisplay : public ::testing::Environment {
- public:
-  void SetUp() override {
-    missing_ = vex::test::MissingPrerequisite("Xvfb");
-    if (!missing_.empty()) return;
-    int fds[2];
-    ASSERT_EQ(::pipe(fds), 0);
-    pid_ = ::fork();
-    ASSERT_GE(pid_, 0);
-    if (pid_ == 0) {
-      ::close(fds[0]);
-      ::freopen("/dev/null", "w", stderr);
-      const std::string fd = std::to_string(fds[1]);
-      ::execl("/usr/bin/Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x800x24",
-              "-nolisten", "tcp", static_cast<char*>(nullptr));
-      ::_exit(127);
-    }
-    ::close(fds[1]);
-    std::string number;
-    pollfd wait{fds[0], POLLIN, 0};
-    char c;
-    while (::poll(&wait, 1, 20000) > 0 && ::read(fds[0], &c, 1) == 1 && c != '\n') number += c;
-    ::close(fds[0]);
-    ASSERT_FALSE(number.empty()) << "Xvfb did not report its display";
-    ::setenv("DISPLAY", (":" + number).c_str(), 1);
-    ::setenv("QT_QPA_PLATFORM", "xcb", 1);
-    app_ = new QApplication(argc_, argv_);
-  }
-  void TearDown() override {
-    delete app_;
-    if (pid_ > 0) {
-      ::kill(pid_, SIGTERM);
-      ::waitpid(pid_, nullptr, 0);
-    }
-  }
-  static const std::string& Missing() { return missing_; }
-
- private:
-  inline static std::string missing_;
-  pid_t pid_ = -1;
-  QApplication* app_ = nullptr;
-  int argc_ = 1;
-  char name_[16] = "pages_qt_test";
-  char* argv_[2] = {name_, nullptr};
-};
-
-const auto* const kDisplay = ::testing::AddGlobalTestEnvironment(new VirtualDisplay);
+using vex::test::VirtualDisplay;
+const auto* const kDisplay =
+    ::testing::AddGlobalTestEnvironment(new VirtualDisplay("pages_qt_test"));
 
 // Runs the event loop until `done` holds (or 30 s pass).
 bool WaitUntil(const std::function<bool()>& done) {
