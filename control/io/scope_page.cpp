@@ -83,4 +83,14 @@ void ScopePage::CenterWhenAsked() {
   if (scope_.CenterPropertyPages() && Handle() != 0) CenterPropertyPage(toolkit_, Handle());
 }
 
+HRESULT ScopePage::TakeSharedConfiguration(CIOconfiguration** configuration) {
+  constexpr std::int32_t kIoPageBits =
+      page_bit::kSearchIO | page_bit::kSearchCriteria | page_bit::kSetIO;
+  const bool shared = (scope_.AliveMask() & kIoPageBits & ~bit_) != 0;
+  *configuration = scope_.IOConfigurationPropertyPage();
+  if (!*configuration) return com::E_POINTER;
+  if (shared) return com::S_OK;
+  return (*configuration)->Copy(*scope_.IOConfigurationControl());
+}
+
 }  // namespace vex::control

@@ -51,6 +51,10 @@ class ScopePage : public ui::PropertyPage {
   // The idle timer's poll: when this page's bit is set, `refresh` runs and
   // the bit is cleared.
   HRESULT PollNotification(const std::function<HRESULT()>& refresh);
+  // The page-side I/O configuration, shared by the three I/O pages: filled
+  // from the control's only when no other I/O page holds it yet, so that
+  // unapplied edits on another page survive. E_POINTER when there is none.
+  HRESULT TakeSharedConfiguration(CIOconfiguration** configuration);
   // The control's font on every control of the form (when it has a name).
   void ApplyControlFont();
   // Centres the frame on the screen while the control asks for it.

@@ -9,8 +9,6 @@ namespace vex::control {
 namespace {
 
 constexpr const char* kModule = "VexR7100PPSetIO";
-constexpr std::int32_t kIoPageBits =
-    page_bit::kSearchIO | page_bit::kSearchCriteria | page_bit::kSetIO;
 constexpr std::int32_t kBaudRates[] = {1200, 2400, 9600, 19200, 38400, 57600};
 constexpr const char* kPorts[] = {"COM1",  "COM2",  "COM3",  "COM4",
                                   "GPIB0", "GPIB1", "GPIB2", "GPIB3"};
@@ -136,12 +134,8 @@ void VexR7100PPSetIO::Activate() {
 }
 
 HRESULT VexR7100PPSetIO::FirstSelection() {
-  const bool shared = (scope_.AliveMask() & kIoPageBits & ~bit_) != 0;
-  configuration_ = scope_.IOConfigurationPropertyPage();
-  if (!configuration_) return com::E_POINTER;
-  if (!shared) {
-    const HRESULT hr = configuration_->Copy(*scope_.IOConfigurationControl());
-    if (com::FAILED(hr)) return hr;
+  if (const HRESULT taken = TakeSharedConfiguration(&configuration_); com::FAILED(taken)) {
+    return taken;
   }
   // The active address counts as tested with the reply stored for it.
   tested_address_ = configuration_->ActiveAddress();

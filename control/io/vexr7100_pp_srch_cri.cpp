@@ -9,8 +9,6 @@ namespace {
 
 constexpr const char* kModule = "VexR7100PPSrchCri";
 constexpr const char* kCrLf = "\r\n";
-constexpr std::int32_t kIoPageBits =
-    page_bit::kSearchIO | page_bit::kSearchCriteria | page_bit::kSetIO;
 constexpr std::int32_t kBaudRates[] = {1200, 2400, 9600, 19200, 38400, 57600};
 // Information icon, OK, foreground.
 constexpr std::uint32_t kInfoBoxStyle = 65600;
@@ -112,12 +110,8 @@ void VexR7100PPSrchCri::Activate() {
 HRESULT VexR7100PPSrchCri::FirstSelection() {
   // Shared with the other I/O pages: filled from the control only when no
   // other I/O page holds it yet.
-  const bool shared = (scope_.AliveMask() & kIoPageBits & ~bit_) != 0;
-  configuration_ = scope_.IOConfigurationPropertyPage();
-  if (!configuration_) return com::E_POINTER;
-  if (!shared) {
-    const HRESULT hr = configuration_->Copy(*scope_.IOConfigurationControl());
-    if (com::FAILED(hr)) return hr;
+  if (const HRESULT taken = TakeSharedConfiguration(&configuration_); com::FAILED(taken)) {
+    return taken;
   }
   timer_idle_->Start(kIdleIntervalMs);
   return com::S_OK;

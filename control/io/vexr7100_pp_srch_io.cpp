@@ -16,8 +16,6 @@ namespace {
 constexpr const char* kModule = "VexR7100PPSrchIO";
 constexpr const char* kConnectedIcon = "ConnectedInstrument";
 constexpr const char* kCrLf = "\r\n";
-constexpr std::int32_t kIoPageBits =
-    page_bit::kSearchIO | page_bit::kSearchCriteria | page_bit::kSetIO;
 
 bool IsGpibRow(std::string_view address) {
   return address.size() >= 4 && std::toupper(static_cast<unsigned char>(address[0])) == 'G';
@@ -121,16 +119,9 @@ void VexR7100PPSrchIO::Activate() {
 
 HRESULT VexR7100PPSrchIO::FirstSelection() {
   ApplyControlFont();
-  // The page-side configuration is shared by the I/O pages: it is filled
-  // from the control only when no other I/O page holds it yet, so that
-  // unapplied edits on another page survive.
-  const bool shared = (scope_.AliveMask() & kIoPageBits & ~bit_) != 0;
   scope_.SetPageExists(bit_, true);
-  configuration_ = scope_.IOConfigurationPropertyPage();
-  if (!configuration_) return com::E_POINTER;
-  if (!shared) {
-    const HRESULT hr = configuration_->Copy(*scope_.IOConfigurationControl());
-    if (com::FAILED(hr)) return hr;
+  if (const HRESULT taken = TakeSharedConfiguration(&configuration_); com::FAILED(taken)) {
+    return taken;
   }
   initial_search_mode_ = scope_.InitialSearchMode();
   const HRESULT hr = query_.Initialize(scope_.TXDelay(), configuration_, scope_.IOManager());
