@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "thread_locale.h"
 #include "vex/com/com.h"
 #include "vex/com/control_site.h"
 #include "vex/control/scope_control.h"
@@ -127,24 +128,7 @@ class ControlToolkitScope {
   SetToolkit* set_ = ControlEntry<SetToolkit>("Vex9100SetToolkit");
 };
 
-class ThreadLocale {
- public:
-  explicit ThreadLocale(const char* name) {
-    locale_ = ::newlocale(LC_CTYPE_MASK, name, static_cast<locale_t>(0));
-    if (locale_) previous_ = ::uselocale(locale_);
-  }
-  ~ThreadLocale() {
-    if (locale_) {
-      ::uselocale(previous_);
-      ::freelocale(locale_);
-    }
-  }
-  bool Ok() const { return locale_ != static_cast<locale_t>(0); }
-
- private:
-  locale_t locale_{};
-  locale_t previous_{};
-};
+using vex::test::ThreadLocale;
 
 inline std::string FileText(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "cdebug.h"
+#include "thread_locale.h"
 #include "vex/com/com.h"
 
 namespace vex::control::test {
@@ -89,24 +90,6 @@ inline RaisedError TakeRaised() {
   return {details.source.Str(), details.description.Str()};
 }
 
-// Switches the calling thread's LC_CTYPE locale for a scope.
-class ThreadLocale {
- public:
-  explicit ThreadLocale(const char* name) {
-    locale_ = ::newlocale(LC_CTYPE_MASK, name, static_cast<locale_t>(0));
-    if (locale_) previous_ = ::uselocale(locale_);
-  }
-  ~ThreadLocale() {
-    if (locale_) {
-      ::uselocale(previous_);
-      ::freelocale(locale_);
-    }
-  }
-  bool Ok() const { return locale_ != static_cast<locale_t>(0); }
-
- private:
-  locale_t locale_{};
-  locale_t previous_{};
-};
+using vex::test::ThreadLocale;
 
 }  // namespace vex::control::test
