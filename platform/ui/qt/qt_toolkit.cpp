@@ -11,6 +11,7 @@
 #include <QScreen>
 #include <QStackedWidget>
 #include <QTabBar>
+#include <QThread>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <cstdio>
@@ -313,6 +314,12 @@ int QtToolkit::ShowPropertyFrame(WindowHandle owner, const std::string& caption,
   const int result = host.Dialog().exec();
   if (!host.Closing()) frame.Cancel();
   return result == answer::kOk ? answer::kOk : answer::kCancel;
+}
+
+void QtToolkit::ProcessPendingEvents() {
+  QCoreApplication* application = QCoreApplication::instance();
+  if (!application || QThread::currentThread() != application->thread()) return;
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 }  // namespace vex::ui

@@ -52,8 +52,15 @@ class HeadlessToolkit : public Toolkit {
   bool MoveWindow(WindowHandle window, Point top_left) override;
   int ShowPropertyFrame(WindowHandle owner, const std::string& caption,
                         const std::vector<PropertyPage*>& pages, int start_index) override;
+  // Counts the calls and runs the test's hook, if any.
+  void ProcessPendingEvents() override {
+    ++pending_event_runs_;
+    if (on_pending_events_) on_pending_events_();
+  }
 
   // The script.
+  void OnProcessPendingEvents(std::function<void()> hook) { on_pending_events_ = std::move(hook); }
+  int PendingEventRuns() const { return pending_event_runs_; }
   void QueueAnswer(int answer) { answers_.push_back(answer); }
   void QueueFileChoice(std::optional<std::string> path) {
     file_choices_.push_back(std::move(path));
@@ -92,6 +99,8 @@ class HeadlessToolkit : public Toolkit {
   void Record(std::string line) { transcript_.push_back(std::move(line)); }
 
  private:
+  int pending_event_runs_ = 0;
+  std::function<void()> on_pending_events_;
   class HeadlessForm;
   class HeadlessTimer;
   class FrameHost;

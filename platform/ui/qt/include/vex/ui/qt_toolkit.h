@@ -26,6 +26,9 @@ class QtToolkit : public Toolkit {
   bool MoveWindow(WindowHandle window, Point top_left) override;
   int ShowPropertyFrame(WindowHandle owner, const std::string& caption,
                         const std::vector<PropertyPage*>& pages, int start_index) override;
+  // QCoreApplication::processEvents without user input, on the
+  // application's thread only.
+  void ProcessPendingEvents() override;
 
  private:
   int busy_depth_ = 0;
