@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "vex/com/error_info.h"
+#include "vex/com/wait_pump.h"
 #include "vex/ui/headless_toolkit.h"
 #include "vexr7100_localization.h"
 
@@ -13,6 +14,9 @@ namespace {
 
 ui::Toolkit* g_toolkit = nullptr;
 std::string g_help_folder;
+// The wait pump of the thread that installed the toolkit: while that thread
+// waits for an instrument, the toolkit's pending events run.
+std::unique_ptr<com::ScopedWaitPump> g_pump;
 
 }  // namespace
 
@@ -33,7 +37,12 @@ ui::Toolkit& ControlToolkit() {
 }
 
 void SetControlToolkit(ui::Toolkit* toolkit) {
+  g_pump.reset();
   g_toolkit = toolkit;
+  if (toolkit)
+    g_pump = std::make_unique<com::ScopedWaitPump>([] {
+      if (g_toolkit) g_toolkit->ProcessPendingEvents();
+    });
 }
 
 std::string HelpFolder() {

@@ -79,7 +79,7 @@ class SimulatedBusTransport final : public Transport {
         return Status(Errc::kTimeout, description() + ": no reply before the timeout.");
       auto until = waiting_ ? std::min(ready_at_, deadline)
                             : std::min(Clock::now() + std::chrono::milliseconds(2), deadline);
-      std::this_thread::sleep_until(until);
+      SleepUntil(until);
     }
     std::size_t n = std::min(buffer.size(), pending_.size() - offset_);
     std::copy_n(pending_.begin() + static_cast<std::ptrdiff_t>(offset_), n, buffer.begin());

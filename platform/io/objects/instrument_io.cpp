@@ -31,6 +31,8 @@ HRESULT StatusCode(const Status& status) {
       return com::HresultFromErrno(ENODEV);
     case Errc::kUnsupported:
       return com::E_NOTIMPL;
+    case Errc::kBusy:
+      return com::MakeHresult(0x80010001u);  // the call was rejected by the callee
     default:
       return com::E_FAIL;
   }

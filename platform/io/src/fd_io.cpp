@@ -7,13 +7,14 @@
 #include <cerrno>
 
 #include "vex/com/hot_path.h"
+#include "vex/com/wait_pump.h"
 
 namespace vex::io::detail {
 
 Status WaitFd(int fd, short events, Deadline deadline, const std::string& what, short* revents) {
   for (;;) {
     pollfd p{fd, events, 0};
-    int ms = PollTimeoutMs(deadline);
+    int ms = PollSliceMs(deadline);
     int n = ::poll(&p, 1, ms);
     if (n < 0) {
       if (errno == EINTR) continue;
@@ -26,6 +27,7 @@ Status WaitFd(int fd, short events, Deadline deadline, const std::string& what, 
     // poll may wake a little early (its clock granularity); only a passed
     // deadline is a timeout.
     if (Clock::now() >= deadline) return Status(Errc::kTimeout, "timed out waiting for " + what);
+    com::RunWaitPump();
   }
 }
 

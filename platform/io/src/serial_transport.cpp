@@ -333,8 +333,7 @@ Status SerialTransport::WaitForDsr(Deadline deadline) {
       return Status(Errc::kTimeout, "timed out waiting for DSR on " + path_);
     // TIOCMIWAIT has no timeout; a short sleep bounded by the deadline keeps
     // the wait interruptible by it.
-    auto nap = std::min<Clock::duration>(std::chrono::milliseconds(5), deadline - Clock::now());
-    std::this_thread::sleep_for(nap);
+    SleepUntil(std::min(Clock::now() + std::chrono::milliseconds(5), deadline));
   }
 }
 

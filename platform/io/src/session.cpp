@@ -36,6 +36,33 @@ constexpr std::chrono::milliseconds kLongestPause{200};
 
 }  // namespace
 
+class Session::Transfer {
+ public:
+  explicit Transfer(Session& session) : session_(session), refused_(session.busy_) {
+    session_.busy_ = true;
+  }
+  ~Transfer() {
+    if (refused_) return;
+    session_.busy_ = false;
+    if (session_.close_when_done_) {
+      session_.close_when_done_ = false;
+      session_.Close();
+    }
+  }
+  Transfer(const Transfer&) = delete;
+  Transfer& operator=(const Transfer&) = delete;
+
+  bool refused() const { return refused_; }
+  Status Refusal() const {
+    return Status(Errc::kBusy, session_.address_ +
+                                   " is in the middle of another call; try again once it is done");
+  }
+
+ private:
+  Session& session_;
+  bool refused_;
+};
+
 Session::Session(std::unique_ptr<Transport> transport, std::string address, TrafficLog* log)
     : transport_(std::move(transport)),
       reader_(*transport_),
@@ -43,6 +70,9 @@ Session::Session(std::unique_ptr<Transport> transport, std::string address, Traf
       log_(log) {}
 
 Status Session::Open() {
+  Transfer transfer(*this);
+  if (transfer.refused()) [[unlikely]]
+    return transfer.Refusal();
   Status st = transport_->Open(NextDeadline());
   open_ = st.ok();
   broken_ = false;
@@ -51,6 +81,10 @@ Status Session::Open() {
 }
 
 void Session::Close() {
+  if (busy_) {
+    close_when_done_ = true;
+    return;
+  }
   transport_->Close();
   open_ = false;
   broken_ = false;
@@ -80,7 +114,7 @@ Status Session::Reopen(Deadline deadline, bool retry) {
     if (last.ok() || !retry || last.code() == Errc::kTimeout) break;
     auto left = deadline - Clock::now();
     if (left <= Clock::duration::zero()) break;
-    std::this_thread::sleep_for(std::min<Clock::duration>(pause, left));
+    SleepUntil(Clock::now() + std::min<Clock::duration>(pause, left));
     pause = std::min(pause * 2, kLongestPause);
   }
   if (!last.ok()) {
@@ -98,6 +132,9 @@ Status Session::Reopen(Deadline deadline, bool retry) {
 }
 
 Status Session::Recover() {
+  Transfer transfer(*this);
+  if (transfer.refused()) [[unlikely]]
+    return transfer.Refusal();
   if (!open_) return {};
   if (broken_ || transport_->PeerClosed()) return Reopen(NextDeadline(), false);
   (void)reader_.Discard();
@@ -105,6 +142,9 @@ Status Session::Recover() {
 }
 
 VEX_HOT Status Session::Write(std::span<const std::uint8_t> data) {
+  Transfer transfer(*this);
+  if (transfer.refused()) [[unlikely]]
+    return transfer.Refusal();
   // A link that broke, or that the instrument closed while idle, is
   // reopened first; the write then shares the reopen's deadline.
   if (broken_ || transport_->PeerClosed()) [[unlikely]] {
@@ -130,6 +170,9 @@ VEX_HOT void Session::LogRead(std::span<const std::uint8_t> data) {
 }
 
 Status Session::ReadMessage(ByteVector& out) {
+  Transfer transfer(*this);
+  if (transfer.refused()) [[unlikely]]
+    return transfer.Refusal();
   Deadline deadline = NextDeadline();
   if (Status st = ReopenIfBroken(deadline); !st.ok()) return st;
   Status st = reader_.ReadMessage(out, deadline);
@@ -138,6 +181,9 @@ Status Session::ReadMessage(ByteVector& out) {
 }
 
 Status Session::ReadMessage(std::string& out) {
+  Transfer transfer(*this);
+  if (transfer.refused()) [[unlikely]]
+    return transfer.Refusal();
   Deadline deadline = NextDeadline();
   if (Status st = ReopenIfBroken(deadline); !st.ok()) return st;
   Status st = reader_.ReadMessage(out, deadline);
@@ -147,6 +193,9 @@ Status Session::ReadMessage(std::string& out) {
 
 Status Session::ReadBlock(ByteVector& out, MessageReader::BlockHeader header,
                           MessageReader::BlockInfo* info) {
+  Transfer transfer(*this);
+  if (transfer.refused()) [[unlikely]]
+    return transfer.Refusal();
   Deadline deadline = NextDeadline();
   if (Status st = ReopenIfBroken(deadline); !st.ok()) return st;
   Status st = reader_.ReadBlock(out, deadline, header, info);
@@ -156,6 +205,9 @@ Status Session::ReadBlock(ByteVector& out, MessageReader::BlockHeader header,
 }
 
 VEX_HOT Status Session::ReadReply(ByteVector& out, bool* is_block, MessageReader::BlockInfo* info) {
+  Transfer transfer(*this);
+  if (transfer.refused()) [[unlikely]]
+    return transfer.Refusal();
   Deadline deadline = NextDeadline();
   *is_block = false;
   if (broken_) [[unlikely]] {
@@ -178,11 +230,20 @@ VEX_HOT Status Session::ReadReply(ByteVector& out, bool* is_block, MessageReader
 }
 
 Status Session::ReadBytes(std::size_t n, ByteVector& out) {
+  Transfer transfer(*this);
+  if (transfer.refused()) [[unlikely]]
+    return transfer.Refusal();
   Deadline deadline = NextDeadline();
   if (Status st = ReopenIfBroken(deadline); !st.ok()) return st;
   Status st = reader_.ReadBytes(n, out, deadline);
   if (!out.empty() || st.ok()) LogRead(out);
   return Track(std::move(st));
+}
+
+Status Session::Discard() {
+  Transfer transfer(*this);
+  if (transfer.refused()) return transfer.Refusal();
+  return broken_ ? Status() : reader_.Discard();
 }
 
 }  // namespace vex::io

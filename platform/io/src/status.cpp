@@ -29,6 +29,8 @@ const char* ErrcName(Errc code) {
       return "unsupported";
     case Errc::kInvalidArgument:
       return "invalid argument";
+    case Errc::kBusy:
+      return "busy";
   }
   return "unknown";
 }

@@ -16,6 +16,7 @@
 
 #include "fd_io.h"
 #include "vex/com/hot_path.h"
+#include "vex/com/wait_pump.h"
 
 namespace vex::io {
 
@@ -132,12 +133,22 @@ VEX_HOT Result<ReadResult> TcpTransport::Read(std::span<std::uint8_t> buffer, De
         std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now()).count();
     if (left <= 0) return Status(Errc::kTimeout, "timed out waiting for " + label_);
     int flags = 0;
-    if (left <= kGuardUs) {
+    // A thread with a wait pump waits in slices and runs the pump between
+    // them.
+    const bool pumping = com::WaitPumpActive();
+    if (left <= kGuardUs || pumping) {
+      const long long wait = pumping ? std::chrono::duration_cast<std::chrono::microseconds>(
+                                           com::WaitSlice(std::chrono::microseconds(left)))
+                                           .count()
+                                     : left;
       pollfd p{fd_, POLLIN, 0};
-      timespec ts{static_cast<time_t>(left / 1000000), static_cast<long>(left % 1000000) * 1000};
+      timespec ts{static_cast<time_t>(wait / 1000000), static_cast<long>(wait % 1000000) * 1000};
       int ready = ::ppoll(&p, 1, &ts, nullptr);
       if (ready < 0 && errno == EINTR) continue;
-      if (ready == 0) continue;  // the deadline check above decides
+      if (ready == 0) {
+        if (pumping) com::RunWaitPump();
+        continue;  // the deadline check above decides
+      }
       flags = MSG_DONTWAIT;
     } else {
       // The timeout is set again only when it would run past the guard or

@@ -316,10 +316,46 @@ int QtToolkit::ShowPropertyFrame(WindowHandle owner, const std::string& caption,
   return result == answer::kOk ? answer::kOk : answer::kCancel;
 }
 
+namespace {
+
+// Drops the user's input while the UI thread waits, except for widgets
+// marked usable while waiting and their children.
+class WaitingInputFilter : public QObject {
+ public:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    switch (event->type()) {
+      case QEvent::MouseButtonPress:
+      case QEvent::MouseButtonRelease:
+      case QEvent::MouseButtonDblClick:
+      case QEvent::KeyPress:
+      case QEvent::KeyRelease:
+      case QEvent::ShortcutOverride:
+      case QEvent::Shortcut:
+      case QEvent::Wheel:
+      case QEvent::ContextMenu:
+      case QEvent::TouchBegin:
+      case QEvent::TouchUpdate:
+      case QEvent::TouchEnd:
+      case QEvent::Close:
+        break;
+      default:
+        return false;
+    }
+    for (QObject* object = watched; object; object = object->parent())
+      if (object->property(kUsableWhileWaitingProperty).toBool()) return false;
+    return true;
+  }
+};
+
+}  // namespace
+
 void QtToolkit::ProcessPendingEvents() {
   QCoreApplication* application = QCoreApplication::instance();
   if (!application || QThread::currentThread() != application->thread()) return;
-  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  WaitingInputFilter filter;
+  application->installEventFilter(&filter);
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
+  application->removeEventFilter(&filter);
 }
 
 }  // namespace vex::ui

@@ -16,6 +16,7 @@
 #include <QTreeWidget>
 #include <QWindow>
 
+#include "qt_plot.h"
 #include "vex/ui/placement.h"
 #include "vex/ui/toolkit.h"
 
@@ -43,6 +44,7 @@ void SyncCommon(QWidget* widget, const Widget& state) {
   if (r.width > 0 && r.height > 0) widget->setGeometry(r.left, r.top, r.width, r.height);
   widget->setVisible(state.Visible());
   widget->setEnabled(state.Enabled());
+  widget->setProperty(kUsableWhileWaitingProperty, state.UsableWhileWaiting());
 }
 
 // A control of kind T whose widget is a Q. The widget belongs to the
@@ -393,6 +395,8 @@ std::unique_ptr<Widget> QtForm::MakeWidget(WidgetKind kind, std::string name) {
       return std::make_unique<QtCombo>(this, std::move(name), parent);
     case WidgetKind::kProgressBar:
       return std::make_unique<QtProgressBar>(this, std::move(name), parent);
+    case WidgetKind::kPlot:
+      return MakeQtPlot(this, std::move(name), parent);
     case WidgetKind::kListView:
       break;
   }

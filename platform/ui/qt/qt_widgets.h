@@ -10,6 +10,10 @@
 
 namespace vex::ui {
 
+// The dynamic property of widgets that take the user's input while the UI
+// thread waits for an instrument (Widget::SetUsableWhileWaiting).
+inline constexpr const char* kUsableWhileWaitingProperty = "vexUsableWhileWaiting";
+
 // The widget behind a handle, nullptr when the handle names no live widget.
 QWidget* WidgetFromHandle(WindowHandle handle);
 WindowHandle HandleOf(const QWidget* widget);

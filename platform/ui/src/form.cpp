@@ -61,6 +61,10 @@ ListView* Form::AddListView(std::string name, const Rect& rect) {
   return Add<ListView>(WidgetKind::kListView, std::move(name), rect);
 }
 
+Plot* Form::AddPlot(std::string name, const Rect& rect) {
+  return Add<Plot>(WidgetKind::kPlot, std::move(name), rect);
+}
+
 void Form::SetTitle(std::string title) {
   title_ = std::move(title);
   SyncForm();

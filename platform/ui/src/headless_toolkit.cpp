@@ -69,6 +69,8 @@ class HeadlessToolkit::HeadlessForm : public Form {
         return std::make_unique<Combo>(this, std::move(name));
       case WidgetKind::kProgressBar:
         return std::make_unique<ProgressBar>(this, std::move(name));
+      case WidgetKind::kPlot:
+        return std::make_unique<Plot>(this, std::move(name));
       case WidgetKind::kListView:
         break;
     }

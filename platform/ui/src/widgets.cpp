@@ -38,6 +38,11 @@ void Widget::SetEnabled(bool enabled) {
   Sync();
 }
 
+void Widget::SetUsableWhileWaiting(bool usable) {
+  usable_while_waiting_ = usable;
+  Sync();
+}
+
 void Widget::SetGeometry(const Rect& rect) {
   geometry_ = rect;
   Sync();
@@ -271,6 +276,38 @@ void ListView::UserToggleCheck(int index) {
   rows_[index].checked = !rows_[index].checked;
   Sync();
   if (on_check_) Fire([&] { on_check_(index); });
+}
+
+void Plot::SetSeries(std::vector<PlotSeries> series) {
+  series_ = std::move(series);
+  full_ = FitRange(series_);
+  view_ = full_;
+  Sync();
+}
+
+void Plot::SetAxisLabels(std::string x_label, std::string y_label) {
+  x_label_ = std::move(x_label);
+  y_label_ = std::move(y_label);
+  Sync();
+}
+
+void Plot::SetView(const PlotRange& view) {
+  view_ = view;
+  Sync();
+}
+
+void Plot::UserWheel(int steps, double x, double y) {
+  if (!Usable() || steps == 0) return;
+  const PlotRange zoomed = ZoomRange(view_, full_, x, y, steps);
+  if (zoomed == view_) return;
+  SetView(zoomed);
+  Fire(on_view_change_);
+}
+
+void Plot::UserDoubleClick() {
+  if (!Usable() || view_ == full_) return;
+  SetView(full_);
+  Fire(on_view_change_);
 }
 
 void Timer::Start(std::uint32_t interval_ms, bool one_shot) {

@@ -24,6 +24,16 @@ inline constexpr com::IID kScopeControlEventsIid =
 extern "C" {
 // The toolkit the control's message boxes, About box and property frame go
 // to (null: a headless one that records them, the default).
+//
+// Controls belong to the thread that calls this, the host's UI thread; a
+// call into a control blocks that thread until the instrument answers. So
+// that the window stays alive meanwhile, every wait for an instrument on
+// that thread runs the toolkit's pending events (ProcessPendingEvents) once
+// every 10 ms: timers fire and windows paint; the user's input reaches only
+// controls marked usable while waiting, such as a Cancel button. Over
+// VXI-11 one remote call blocks inside the RPC library; the events run
+// between calls. Call it again with null from the same thread before the
+// toolkit goes.
 void Vex9100SetToolkit(vex::ui::Toolkit* toolkit);
 // Another folder for the help files than "Help" beside the library.
 void Vex9100SetHelpFolder(const char* folder);

@@ -73,7 +73,7 @@ class Session {
   // termination character. One deadline for the whole reply.
   Status ReadReply(ByteVector& out, bool* is_block, MessageReader::BlockInfo* info);
   // Drops unread input (before a new command after an error).
-  Status Discard() { return broken_ ? Status() : reader_.Discard(); }
+  Status Discard();
 
   const std::string& address() const { return address_; }
   Transport& transport() { return *transport_; }
@@ -97,6 +97,13 @@ class Session {
   bool open_ = false;
   bool broken_ = false;
   std::string broken_by_;  // what broke the link, for the log
+  // While a transfer waits, the thread's wait pump (vex/com/wait_pump.h)
+  // may run handlers that reach this session again. Their transfers are
+  // refused (Errc::kBusy) rather than mixing their bytes with the reply
+  // being read, and their Close waits for the transfer to end.
+  class Transfer;
+  bool busy_ = false;
+  bool close_when_done_ = false;
 };
 
 }  // namespace vex::io

@@ -24,6 +24,7 @@ enum class Errc {
   kNotOpen,          // an operation on a transport that is not open
   kUnsupported,      // a setting or bus that this system cannot serve
   kInvalidArgument,  // a bad argument from the caller
+  kBusy,             // the session is in the middle of another transfer
 };
 
 // Short lower-case name of an error class ("timeout", "closed", ...).

@@ -27,6 +27,13 @@ inline Deadline DeadlineAfter(std::chrono::milliseconds timeout) {
 // rounded up so that a wait never ends before the deadline; 0 once it passed.
 int PollTimeoutMs(Deadline deadline);
 
+// Waits on a thread that has a wait pump (vex/com/wait_pump.h) are cut into
+// slices with the pump run between them. The milliseconds of one slice
+// toward the deadline: PollTimeoutMs(deadline) without a pump.
+int PollSliceMs(Deadline deadline);
+// Sleeps until `until`, running the thread's wait pump every slice.
+void SleepUntil(Clock::time_point until);
+
 struct ReadResult {
   std::size_t count = 0;  // bytes placed at the start of the buffer
   bool end = false;       // the last byte of a message (message transports only)

@@ -23,7 +23,8 @@ enum class WidgetKind {
   kTextBox,
   kCombo,
   kProgressBar,
-  kListView
+  kListView,
+  kPlot
 };
 
 class Form {
@@ -44,6 +45,7 @@ class Form {
   Combo* AddCombo(std::string name, const Rect& rect);
   ProgressBar* AddProgressBar(std::string name, const Rect& rect);
   ListView* AddListView(std::string name, const Rect& rect);
+  Plot* AddPlot(std::string name, const Rect& rect);
 
   // The control of that name, nullptr when there is none or it is of
   // another kind.

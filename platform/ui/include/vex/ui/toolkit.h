@@ -71,10 +71,12 @@ class Toolkit {
   virtual int ShowPropertyFrame(WindowHandle owner, const std::string& caption,
                                 const std::vector<PropertyPage*>& pages, int start_index) = 0;
 
-  // Runs what is pending on the UI event loop (timers, painting, window
-  // system events) but not the user's input, which waits for the loop
-  // proper. Called while the UI thread waits for an instrument, so that the
-  // window stays alive without a click reaching a control that is busy.
+  // Runs what is pending on the UI event loop: timers, painting, window
+  // system events. The user's input reaches only the controls marked
+  // SetUsableWhileWaiting (a Cancel button); elsewhere it is dropped, as on
+  // a disabled window. Called while the UI thread waits for an instrument,
+  // so that the window stays alive without a click reaching a control that
+  // is in the middle of a call.
   virtual void ProcessPendingEvents() {}
 
  protected:

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "vex/ui/plot_range.h"
 #include "vex/ui/types.h"
 
 namespace vex::ui {
@@ -45,6 +46,12 @@ class Widget {
   // Whether the user can act on the control now.
   bool Usable() const { return visible_ && enabled_; }
 
+  // Whether the user's input reaches the control while the UI thread waits
+  // for an instrument (Toolkit::ProcessPendingEvents): a Cancel button.
+  // Other controls get their input once the wait is over.
+  void SetUsableWhileWaiting(bool usable);
+  bool UsableWhileWaiting() const { return usable_while_waiting_; }
+
  protected:
   // Called after every change of state; a toolkit mirrors the state here.
   virtual void Sync() {}
@@ -57,6 +64,7 @@ class Widget {
   std::string caption_;
   bool visible_ = true;
   bool enabled_ = true;
+  bool usable_while_waiting_ = false;
   Rect geometry_;
 };
 
@@ -258,6 +266,37 @@ class ListView : public Widget {
   std::function<void(int)> on_check_;
   std::function<void()> on_context_menu_;
   std::function<void(int, int)> on_key_down_;
+};
+
+// A plot of series against x and y axes, with axis labels and a visible
+// range. The user zooms with the wheel about the pointer and goes back to
+// the whole data with a double click; the view reports both as User* calls
+// in data units (plot_range.h holds the arithmetic).
+class Plot : public Widget {
+ public:
+  using Widget::Widget;
+  // New data: the full range fits it, and the view shows all of it.
+  void SetSeries(std::vector<PlotSeries> series);
+  const std::vector<PlotSeries>& Series() const { return series_; }
+  void SetAxisLabels(std::string x_label, std::string y_label);
+  const std::string& XLabel() const { return x_label_; }
+  const std::string& YLabel() const { return y_label_; }
+  const PlotRange& FullRange() const { return full_; }
+  void SetView(const PlotRange& view);
+  const PlotRange& View() const { return view_; }
+  void OnViewChange(std::function<void()> handler) { on_view_change_ = std::move(handler); }
+  // The user turns the wheel `steps` notches (positive: zoom in) with the
+  // pointer at (x, y), or double-clicks the plot (the whole data again).
+  void UserWheel(int steps, double x, double y);
+  void UserDoubleClick();
+
+ private:
+  std::vector<PlotSeries> series_;
+  std::string x_label_;
+  std::string y_label_;
+  PlotRange full_;
+  PlotRange view_;
+  std::function<void()> on_view_change_;
 };
 
 // A timer on the UI thread's event loop: repeating (an idle-processing
