@@ -16,13 +16,6 @@
 namespace vex::scope {
 namespace {
 
-// The measurements of the demo's table, members of Measure taking the channel.
-constexpr const char* kMeasurements[] = {
-    "Frequency",      "Period",     "PeakToPeakVolts",    "RMSVoltage",
-    "AverageVoltage", "MaxVoltage", "MinVoltage",         "DutyCycle",
-    "RiseTime",       "FallTime",   "PositivePulseWidth", "NegativePulseWidth",
-};
-
 struct Measurement {
   std::string name;
   std::vector<std::string> cells;  // one a channel; "n/a" where the server refused
@@ -34,6 +27,15 @@ std::string Pad(const std::string& text, std::size_t width) {
 }
 
 }  // namespace
+
+const std::vector<std::string>& MeasurementNames() {
+  static const std::vector<std::string> kNames = {
+      "Frequency",      "Period",     "PeakToPeakVolts",    "RMSVoltage",
+      "AverageVoltage", "MaxVoltage", "MinVoltage",         "DutyCycle",
+      "RiseTime",       "FallTime",   "PositivePulseWidth", "NegativePulseWidth",
+  };
+  return kNames;
+}
 
 void RunDemo(ScopeSession& session, ResultPrinter& printer, const std::string& out_dir) {
   std::error_code error;
@@ -80,13 +82,13 @@ void RunDemo(ScopeSession& session, ResultPrinter& printer, const std::string& o
   std::vector<std::string> channels;
   for (const auto& c : analog.columns) channels.push_back(c.name);
   std::vector<Measurement> rows;
-  for (const char* name : kMeasurements) {
-    progress.Step(std::string("measuring ") + name);
+  for (const std::string& name : MeasurementNames()) {
+    progress.Step("measuring " + name);
     Measurement row{name, {}, {}};
     for (const auto& channel : channels) {
       const std::string number = channel.substr(4);
       try {
-        const CallResult r = session.Call(std::string("Measure.") + name, {number});
+        const CallResult r = session.Call("Measure." + name, {number});
         const com::Variant value = r.retval ? r.retval->value : com::Variant();
         row.cells.push_back(ScalarText(value));
         row.values.push_back(ToJson(value));

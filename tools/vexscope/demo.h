@@ -6,11 +6,16 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "result_printer.h"
 #include "scope_session.h"
 
 namespace vex::scope {
+
+// The measurements of the demo's table (and the panel's), members of
+// Measure taking the channel, in the table's order.
+const std::vector<std::string>& MeasurementNames();
 
 void RunDemo(ScopeSession& session, ResultPrinter& printer, const std::string& out_dir);
 

@@ -11,6 +11,7 @@
 #include "demo.h"
 #include "io_commands.h"
 #include "pages_command.h"
+#include "panel_command.h"
 #include "port_listing.h"
 #include "result_printer.h"
 #include "scope_session.h"
@@ -32,6 +33,7 @@ constexpr const char* kUsage =
     "       vexscope --object PROGID [--json] get|set|call|shell ...\n"
     "commands: idn get set call waveform waveforms screen shell sim demo ports test search\n"
     "          setup list|show|get|send|save|open|remove  pages [--page setups|search|setio]\n"
+    "          panel\n"
     "(vexscope --help, vexscope COMMAND --help)\n";
 
 constexpr const char* kFooter =
@@ -181,6 +183,16 @@ int main(int argc, char** argv) {
       "Without --state the file is ${XDG_CONFIG_HOME:-~/.config}/vexscope/control.json.\n\n"
       "Example:\n  vexscope pages --page search");
 
+  CLI::App* panel = app.add_subcommand("panel", "Show the desktop panel hosting the scope control");
+  panel->footer(
+      "A window on the instrument of the --state file's control: status line, Run, Stop,\n"
+      "Single, AutoScale, Digitize, a plot of the enabled channels (optionally refreshed\n"
+      "every N seconds), their measurements, the setups (Get, Send, Open, Save As), Save\n"
+      "as CSV, Screen, the property pages and About. The state is saved after the pages\n"
+      "apply and on exit; without --state the file is\n"
+      "${XDG_CONFIG_HOME:-~/.config}/vexscope/control.json.\n\n"
+      "Example:\n  vexscope panel");
+
   SetupCommands setup_commands(app);
 
   try {
@@ -199,6 +211,7 @@ int main(int argc, char** argv) {
     if (!pages_value) return UsageFailure("--page takes setups, search or setio");
     if (state_path.empty()) state_path = DefaultControlStatePath();
   }
+  if (panel->parsed() && state_path.empty()) state_path = DefaultControlStatePath();
   try {
     state = StateFile::Open(state_path);
   } catch (const AutomationError& e) {
@@ -214,6 +227,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   if (pages->parsed()) return RunPagesCommand(state, *pages_value, std::cerr);
+  if (panel->parsed()) return RunPanelCommand(state, std::cerr);
   if (ports->parsed()) {
     PrintPortListing(ListPorts(), std::cout, json);
     return 0;

@@ -39,15 +39,17 @@ std::string DefaultControlStatePath() {
   return folder + "/vexscope/control.json";
 }
 
-#ifdef VEXSCOPE_HAVE_PAGES
-// Whether OK or Apply changed the control: any change but the pages'
-// presence flags, which every page sets while it is shown.
-bool Applied(const std::vector<std::string>& changes) {
+bool PagesApplied(const std::vector<std::string>& changes) {
   for (const std::string& name : changes)
     if (!name.ends_with("Exists")) return true;
   return false;
 }
-#endif
+
+void SaveHostedControl(StateFile& state, com::IDispatch* control) {
+  std::error_code ignored;
+  std::filesystem::create_directories(std::filesystem::path(state.Path()).parent_path(), ignored);
+  SaveControlState(state, control);
+}
 
 int RunPagesCommand(StateFile& state, int pages, std::ostream& err) {
 #ifndef VEXSCOPE_HAVE_PAGES
@@ -86,12 +88,9 @@ int RunPagesCommand(StateFile& state, int pages, std::ostream& err) {
     if (com::FAILED(hr)) {
       err << ErrorLine(TakeAutomationError(hr)) << std::endl;
       status = 1;
-    } else if (Applied(site->Changes())) {
-      std::error_code ignored;
-      std::filesystem::create_directories(std::filesystem::path(state.Path()).parent_path(),
-                                          ignored);
+    } else if (PagesApplied(site->Changes())) {
       try {
-        SaveControlState(state, control.Get());
+        SaveHostedControl(state, control.Get());
       } catch (const AutomationError& e) {
         err << ErrorLine(e) << std::endl;
         status = 1;

@@ -59,6 +59,15 @@ WaveformSet FromChannelArrays(const com::Variant& time, const com::Variant& volt
   return set;
 }
 
+void AddChannel(WaveformSet& set, const WaveformSet& channel) {
+  if (set.columns.empty()) set.time = channel.time;
+  for (const WaveformColumn& column : channel.columns) {
+    WaveformColumn added{column.name, column.values};
+    added.values.resize(set.time.size(), std::numeric_limits<double>::quiet_NaN());
+    set.columns.push_back(std::move(added));
+  }
+}
+
 WaveformSet FromTable(const com::Variant& in) {
   const com::Variant value = in.Dereferenced();
   const com::SafeArray* table = value.Array();

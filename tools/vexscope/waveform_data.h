@@ -31,6 +31,11 @@ WaveformSet FromChannelArrays(const com::Variant& time, const com::Variant& volt
                               const std::string& name);
 WaveformSet FromTable(const com::Variant& table);
 
+// Adds one channel's set (FromChannelArrays) as a column of `set`: the
+// first channel gives the time axis; a later one shorter than it is filled
+// with NaN, a longer one is cut to it.
+void AddChannel(WaveformSet& set, const WaveformSet& channel);
+
 // The analog columns only (those named CHANn); logic bits are 0/1 columns.
 WaveformSet AnalogOnly(const WaveformSet& set);
 

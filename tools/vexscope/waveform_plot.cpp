@@ -47,26 +47,10 @@ struct Range {
 
 }  // namespace
 
-AxisTicks NiceTicks(double low, double high, int target) {
-  if (!std::isfinite(low) || !std::isfinite(high)) low = 0, high = 1;
-  if (high < low) std::swap(low, high);
-  if (high - low <= std::fabs(high) * 1e-12 || high == low) {
-    const double pad = high == 0 ? 1 : std::fabs(high) * 0.1;
-    low -= pad;
-    high += pad;
-  }
-  const double raw = (high - low) / std::max(target, 1);
-  const double power = std::pow(10.0, std::floor(std::log10(raw)));
-  double step = power;
-  for (double m : {1.0, 2.0, 5.0, 10.0}) {
-    step = m * power;
-    if (step >= raw) break;
-  }
-  AxisTicks ticks;
-  ticks.step = step;
-  ticks.first = std::ceil(low / step - 1e-9) * step;
-  for (double v = ticks.first; v <= high + step * 1e-9; v += step) ticks.values.push_back(v);
-  return ticks;
+std::uint32_t ColumnColour(const std::string& name, std::size_t index) {
+  const Rgb rgb = ColourOf(name, index);
+  const auto byte = [](double v) { return static_cast<std::uint32_t>(std::lround(v * 255)); };
+  return byte(rgb.r) << 16 | byte(rgb.g) << 8 | byte(rgb.b);
 }
 
 void WritePlotPng(const std::string& path, const WaveformSet& set, const std::string& title,

@@ -5,22 +5,24 @@
 // gives them (1 yellow, 2 green, 3 blue, 4 magenta; others grey).
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
+#include "vex/ui/plot_range.h"
 #include "waveform_data.h"
 
 namespace vex::scope {
 
-struct AxisTicks {
-  double first = 0;  // the first tick at or above the low end
-  double step = 1;
-  std::vector<double> values;
-};
+// Ticks at "nice" steps (1, 2 or 5 times a power of ten), shared with the
+// UI layer's plots.
+using ui::AxisTicks;
+using ui::NiceTicks;
 
-// Ticks for a range [low, high], about `target` of them. An empty or
-// degenerate range is widened so that it still gets ticks.
-AxisTicks NiceTicks(double low, double high, int target);
+// The colour of a column as 0xRRGGBB: the instrument screen's colour of
+// channel n for "CHANn" (darkened to show on white), else one of a few
+// greys and tints by the column's index.
+std::uint32_t ColumnColour(const std::string& name, std::size_t index);
 
 // Writes the plot; throws std::runtime_error when there is nothing to plot
 // or the file cannot be written.
