@@ -346,8 +346,8 @@ void PanelPresenter::ReadChannels() {
 
 void PanelPresenter::Measure() {
   const std::vector<std::string>& names = MeasurementNames();
-  std::vector<ui::ListColumn> columns = {{"Measurement", 150, ui::Align::kLeft}};
-  for (const WaveformColumn& c : data_.columns) columns.push_back({c.name, 95, ui::Align::kRight});
+  std::vector<ui::ListColumn> columns = {{"Measurement", 128, ui::Align::kLeft}};
+  for (const WaveformColumn& c : data_.columns) columns.push_back({c.name, 64, ui::Align::kRight});
   if (measurements_->Columns() != columns) measurements_->SetColumns(columns);
   measurements_->Clear();
   for (const std::string& name : names) {
