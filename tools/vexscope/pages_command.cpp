@@ -51,17 +51,18 @@ void SaveHostedControl(StateFile& state, com::IDispatch* control) {
   SaveControlState(state, control);
 }
 
-int RunPagesCommand(StateFile& state, int pages, std::ostream& err) {
+int RunHostedOnQt(StateFile& state, const char* command, std::ostream& err, const HostedRun& run) {
 #ifndef VEXSCOPE_HAVE_PAGES
   (void)state;
-  (void)pages;
-  err << "vexscope: pages needs the scope control and Qt, which this build lacks" << std::endl;
+  (void)run;
+  err << "vexscope: " << command << " needs the scope control and Qt, which this build lacks"
+      << std::endl;
   return 1;
 #else
   const bool display =
       std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY") || std::getenv("QT_QPA_PLATFORM");
   if (!display) {
-    err << "vexscope: pages needs a display (DISPLAY or WAYLAND_DISPLAY)" << std::endl;
+    err << "vexscope: " << command << " needs a display (DISPLAY or WAYLAND_DISPLAY)" << std::endl;
     return 1;
   }
   static int argc = 1;
@@ -70,36 +71,46 @@ int RunPagesCommand(StateFile& state, int pages, std::ostream& err) {
   QApplication application(argc, argv);
   ui::QtToolkit toolkit;
   Vex9100SetToolkit(&toolkit);
-  int status = 0;
+  int status = 1;
   {
     EnsureServersRegistered(ProgramFolder() + "/../lib");
     auto site = com::MakeObject<com::ControlSite>(true);
     com::ComPtr<com::IDispatch> control;
-    com::HRESULT hr = com::HostControl(control::kScopeControlProgID, site.Get(),
-                                       state.IsSaved() ? state.Bag() : nullptr, &control);
-    if (com::SUCCEEDED(hr)) {
-      // Reading the setups marks the state dirty once; what counts is what
-      // OK or Apply change after that.
-      com::Variant setups;
-      (void)com::GetProperty(control.Get(), "Setups", &setups);
-      site->ClearChanges();
-      hr = com::CallMethod(control.Get(), "ShowPropertyPages", {com::Variant(pages)}, nullptr);
-    }
-    if (com::FAILED(hr)) {
+    const com::HRESULT hr = com::HostControl(control::kScopeControlProgID, site.Get(),
+                                             state.IsSaved() ? state.Bag() : nullptr, &control);
+    if (com::FAILED(hr))
       err << ErrorLine(TakeAutomationError(hr)) << std::endl;
-      status = 1;
-    } else if (PagesApplied(site->Changes())) {
-      try {
-        SaveHostedControl(state, control.Get());
-      } catch (const AutomationError& e) {
-        err << ErrorLine(e) << std::endl;
-        status = 1;
-      }
-    }
+    else
+      status = run(toolkit, *site.Get(), control.Get());
   }
   Vex9100SetToolkit(nullptr);
   return status;
 #endif
+}
+
+int RunPagesCommand(StateFile& state, int pages, std::ostream& err) {
+  return RunHostedOnQt(
+      state, "pages", err, [&](ui::Toolkit&, com::ControlSite& site, com::IDispatch* control) {
+        // Reading the setups marks the state dirty once; what counts is what
+        // OK or Apply change after that.
+        com::Variant setups;
+        (void)com::GetProperty(control, "Setups", &setups);
+        site.ClearChanges();
+        const com::HRESULT hr =
+            com::CallMethod(control, "ShowPropertyPages", {com::Variant(pages)}, nullptr);
+        if (com::FAILED(hr)) {
+          err << ErrorLine(TakeAutomationError(hr)) << std::endl;
+          return 1;
+        }
+        if (!PagesApplied(site.Changes())) return 0;
+        try {
+          SaveHostedControl(state, control);
+        } catch (const AutomationError& e) {
+          err << ErrorLine(e) << std::endl;
+          return 1;
+        }
+        return 0;
+      });
 }
 
 }  // namespace vex::scope

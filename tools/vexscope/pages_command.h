@@ -3,6 +3,7 @@
 // when OK or Apply changed it.
 #pragma once
 
+#include <functional>
 #include <iosfwd>
 #include <optional>
 #include <string>
@@ -10,6 +11,13 @@
 
 #include "state_file.h"
 #include "vex/com/dispatch.h"
+
+namespace vex::ui {
+class Toolkit;
+}
+namespace vex::com {
+class ControlSite;
+}
 
 namespace vex::scope {
 
@@ -28,6 +36,15 @@ bool PagesApplied(const std::vector<std::string>& changes);
 // Saves the hosted control's whole state into `state`, making the file's
 // folder first. Throws AutomationError.
 void SaveHostedControl(StateFile& state, com::IDispatch* control);
+
+// Runs `run` with the scope control hosted in running mode on the Qt
+// toolkit (the --state file's state loaded), for the commands that show
+// windows; `command` names the command in the messages when there is no
+// display or no Qt. Returns run's status, or 1 when the control could not
+// be hosted (the error printed to `err`).
+using HostedRun =
+    std::function<int(ui::Toolkit& toolkit, com::ControlSite& site, com::IDispatch* control)>;
+int RunHostedOnQt(StateFile& state, const char* command, std::ostream& err, const HostedRun& run);
 
 // Shows the frame and saves the state after an apply; the exit status.
 int RunPagesCommand(StateFile& state, int pages, std::ostream& err);
