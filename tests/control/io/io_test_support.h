@@ -16,6 +16,9 @@ class IoLibraries : public ::testing::Environment {
     ASSERT_EQ(com::RegisterServer(VEXIOUTILS_PATH), com::S_OK);
     ASSERT_EQ(com::RegisterServer(VEXSIMBUS_PATH), com::S_OK);
 #endif
+#ifdef VEX9100TB_PATH
+    ASSERT_EQ(com::RegisterServer(VEX9100TB_PATH), com::S_OK);
+#endif
   }
 };
 

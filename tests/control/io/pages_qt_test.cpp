@@ -1,7 +1,8 @@
 // The four property pages on the Qt toolkit under a virtual display this
 // program starts, driven through their Qt widgets against the simulated
 // GPIB bus: search (while a 50 ms UI timer keeps ticking), the results
-// form, select and apply; a setup added, taken, sent, saved and opened. Each page is saved
+// form, select and apply; a setup taken from the simulated instrument
+// through the real server, sent back, saved and opened. Each page is saved
 // as a PNG in the build tree in English, German and Japanese.
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -17,8 +18,8 @@
 #include <functional>
 #include <thread>
 
+#include "cvexr7100_ez.h"
 #include "fake_scope.h"
-#include "fake_wrapper.h"
 #include "io_test_support.h"
 #include "outside_program.h"
 #include "vex/ui/qt_toolkit.h"
@@ -104,6 +105,23 @@ std::string Shot(const std::string& name) {
   return std::string(VEX_PAGES_SHOTS) + "/" + name;
 }
 
+double Range(com::IDispatch* top) {
+  com::Variant timebase;
+  EXPECT_EQ(com::GetProperty(top, "Timebase", &timebase), com::S_OK);
+  com::Variant range;
+  EXPECT_EQ(com::GetProperty(timebase.Dispatch(), "HorizontalRange", &range), com::S_OK);
+  double value = 0;
+  EXPECT_EQ(range.ToR8(&value), com::S_OK);
+  return value;
+}
+
+void SetRange(com::IDispatch* top, double value) {
+  com::Variant timebase;
+  ASSERT_EQ(com::GetProperty(top, "Timebase", &timebase), com::S_OK);
+  ASSERT_EQ(com::PutProperty(timebase.Dispatch(), "HorizontalRange", com::Variant(value)),
+            com::S_OK);
+}
+
 struct Language {
   const char* tag;
   std::int32_t offset;
@@ -130,11 +148,19 @@ TEST(PagesOnQt, SearchSelectApplyAndSetupsInThreeLanguages) {
     test::FakeScope scope;
     ASSERT_EQ(scope.control->SetActiveAddress("GPIB0::17::INSTR"), com::S_OK);
     ASSERT_EQ(scope.control->SetRS232PortIncluded(1, true), com::S_OK);
+    // The Setups page reaches the instrument at GPIB0::1 of the simulated
+    // bus through the control's binding to the real server.
+    auto binding = com::MakeObject<CVexR7100EZ>();
+    binding->SetAmbientUserMode(true);
+    ASSERT_EQ(binding->SetAutomationServerAddress("GPIB0::1::INSTR"), com::S_OK);
+    ASSERT_EQ(binding->Initialize(), com::S_OK) << com::TakeErrorDetails().description.Str();
+    com::IDispatch* server = binding->EZPtr();
+    ASSERT_NE(server, nullptr);
+    com::IDispatch* wrapper = binding.Get();
     auto setups = com::MakeObject<CSetupsVexR7100Scope>();
-    auto wrapper = com::MakeObject<test::FakeWrapper>();
     scope.setups = setups.Get();
-    scope.wrapper = wrapper.Get();
-    ASSERT_EQ(setups->put_CVexR7100EZPtr(wrapper.Get()), com::S_OK);
+    scope.wrapper = wrapper;
+    ASSERT_EQ(setups->put_CVexR7100EZPtr(wrapper), com::S_OK);
     VexR7100PPSrchIO search(toolkit, scope);
     VexR7100PPSrchCri criteria(toolkit, scope);
     VexR7100PPSetIO set_io(toolkit, scope);
@@ -206,9 +232,12 @@ TEST(PagesOnQt, SearchSelectApplyAndSetupsInThreeLanguages) {
             ok->click();
             return true;
           });
+          SetRange(server, 2e-3);
           ButtonOf(frame, PageText(603))->click();
           EXPECT_TRUE(WaitUntil([&] { return modal.Idle(); }));
-          EXPECT_EQ(wrapper->utilities->reads, 1);
+          // The setup taken holds the instrument's settings: sending it
+          // back undoes a change made since.
+          SetRange(server, 5e-6);
           modal.Then([](QWidget* box) {
             auto* message = qobject_cast<QMessageBox*>(box);
             if (!message) return false;
@@ -217,7 +246,7 @@ TEST(PagesOnQt, SearchSelectApplyAndSetupsInThreeLanguages) {
           });
           ButtonOf(frame, PageText(607))->click();
           EXPECT_TRUE(WaitUntil([&] { return modal.Idle(); }));
-          EXPECT_EQ(wrapper->utilities->writes, 1);
+          EXPECT_DOUBLE_EQ(Range(server), 2e-3);
           // Save it to a file, and open a copy of the file as a new setup.
           const std::string folder = std::string(VEX_TEST_TMP) + "/qt-setups";
           std::filesystem::remove_all(folder);
@@ -244,6 +273,24 @@ TEST(PagesOnQt, SearchSelectApplyAndSetupsInThreeLanguages) {
           std::int32_t count = 0;
           ASSERT_EQ(setups_page.PageSetups()->get_Count(&count), com::S_OK);
           EXPECT_EQ(count, 2);
+          // The copy opened from the file sends the same settings.
+          SetRange(server, 5e-6);
+          QTreeWidget* list = nullptr;
+          for (QTreeWidget* t : frame->findChildren<QTreeWidget*>())
+            if (t->isVisible()) list = t;
+          ASSERT_NE(list, nullptr);
+          ASSERT_EQ(list->topLevelItemCount(), 2);
+          list->setCurrentItem(list->topLevelItem(1));
+          Settle();
+          modal.Then([](QWidget* box) {
+            auto* message = qobject_cast<QMessageBox*>(box);
+            if (!message) return false;
+            message->button(QMessageBox::Ok)->click();
+            return true;
+          });
+          ButtonOf(frame, PageText(607))->click();
+          EXPECT_TRUE(WaitUntil([&] { return modal.Idle(); }));
+          EXPECT_DOUBLE_EQ(Range(server), 2e-3);
           Settle();
         }
         EXPECT_TRUE(QPixmap(frame->grab())
