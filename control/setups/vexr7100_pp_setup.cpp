@@ -434,6 +434,9 @@ HRESULT VexR7100PPSetup::SaveAs() {
   request.filter_index = 1;
   request.initial_folder = folder.Str();
   request.file_name = name;
+  // A name typed without an extension is saved as a native setup file,
+  // which the Open dialog's filters then show.
+  request.default_extension = "scp";
   request.flags = ui::ofn::kOverwritePrompt | ui::ofn::kHideReadOnly | ui::ofn::kPathMustExist;
   std::optional<std::string> path;
   hr = toolkit_.ShowFileDialog(Handle(), request, &path);

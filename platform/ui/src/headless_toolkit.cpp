@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 
 #include "vex/ui/placement.h"
 
@@ -187,6 +188,11 @@ com::HRESULT HeadlessToolkit::ShowFileDialog(WindowHandle owner, const FileDialo
   file_choices_.pop_front();
   if (auto* status = std::get_if<com::HRESULT>(&choice)) return *status;
   *path = std::get<std::optional<std::string>>(std::move(choice));
+  // A typed name without an extension takes the default one, as the real
+  // dialogs do.
+  if (*path && !request.default_extension.empty() &&
+      std::filesystem::path(**path).extension().empty())
+    **path += "." + request.default_extension;
   return com::S_OK;
 }
 

@@ -225,6 +225,10 @@ TEST(SetupsPageTest, FilesHandshakeWarningAndApply) {
     Bstr initial;
     ASSERT_EQ(page.PageSetups()->get_InitialDirectory(&initial), S_OK);
     EXPECT_EQ(initial.Str(), folder.Path());
+    // A bare name typed in the dialog is saved with the native extension.
+    f.toolkit.QueueFileChoice(folder / "Bare");
+    form.Find<Button>("CommandSaveAs")->UserClick();
+    EXPECT_FALSE(test::ReadBytes(folder / "Bare.scp").empty());
     f.toolkit.QueueFileChoice(path);
     f.toolkit.QueueAnswer(ui::answer::kCancel);
     form.Find<Button>("CommandOpen")->UserClick();
