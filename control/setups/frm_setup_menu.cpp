@@ -19,13 +19,14 @@ FrmSetupMenu::FrmSetupMenu(ui::Toolkit& toolkit) {
   form_->SetSize({140, 48});
 }
 
-int FrmSetupMenu::Show(ui::WindowHandle owner, bool row_selected, const std::string& font_name,
-                       double font_size) {
+int FrmSetupMenu::Show(ui::WindowHandle owner, std::optional<ui::Point> at, bool row_selected,
+                       const std::string& font_name, double font_size) {
   // Both entries need a selected row.
   edit_->SetEnabled(row_selected);
   copy_->SetEnabled(row_selected);
   if (!font_name.empty()) form_->SetFont(font_name, font_size);
   event_ = 0;
+  form_->PlaceAt(at);
   (void)form_->ShowModal(owner);
   return event_;
 }

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "vex/ui/toolkit.h"
 
@@ -16,9 +17,11 @@ class FrmSetupMenu {
 
   explicit FrmSetupMenu(ui::Toolkit& toolkit);
 
-  // Shows the menu; returns the event raised (kEdit, kCopy) or 0.
-  int Show(ui::WindowHandle owner, bool row_selected, const std::string& font_name,
-           double font_size);
+  // Shows the menu with its corner at `at` (the pointer; centred over the
+  // owner when the keyboard asked); returns the event raised (kEdit,
+  // kCopy) or 0.
+  int Show(ui::WindowHandle owner, std::optional<ui::Point> at, bool row_selected,
+           const std::string& font_name, double font_size);
 
   ui::Form& form() { return *form_; }
 

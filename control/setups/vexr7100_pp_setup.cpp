@@ -249,8 +249,8 @@ HRESULT VexR7100PPSetup::CopyName() {
 
 void VexR7100PPSetup::ContextMenu() {
   FrmSetupMenu menu(toolkit_);
-  const int event =
-      menu.Show(Handle(), list_->SelectedRow() >= 0, scope_.FontName(), scope_.FontSize());
+  const int event = menu.Show(Handle(), list_->ContextMenuPoint(), list_->SelectedRow() >= 0,
+                              scope_.FontName(), scope_.FontSize());
   if (event == FrmSetupMenu::kEdit) (void)Guard([this] { return Edit(); });
   if (event == FrmSetupMenu::kCopy) (void)Guard([this] { return CopyName(); });
 }

@@ -185,8 +185,10 @@ class QtListView : public Mirrored<ListView, QTreeWidget> {
     W()->setHeaderHidden(true);
     W()->setAllColumnsShowFocus(true);
     W()->setContextMenuPolicy(Qt::CustomContextMenu);
-    QObject::connect(W(), &QWidget::customContextMenuRequested,
-                     [this](const QPoint&) { UserContextMenu(); });
+    QObject::connect(W(), &QWidget::customContextMenuRequested, [this](const QPoint& at) {
+      const QPoint global = W()->viewport()->mapToGlobal(at);
+      UserContextMenu(Point{global.x(), global.y()});
+    });
     auto* copy = new QShortcut(QKeySequence::Copy, W(), nullptr, nullptr, Qt::WidgetShortcut);
     QObject::connect(copy, &QShortcut::activated, [this] { UserKeyDown('C', shift::kCtrl); });
     QObject::connect(W(), &QTreeWidget::itemSelectionChanged, [this] {
@@ -366,8 +368,9 @@ int QtForm::ShowModal(WindowHandle owner) {
   const QSize screen_size = QApplication::primaryScreen()->size();
   const Size screen{screen_size.width(), screen_size.height()};
   const Size size{dialog_->width(), dialog_->height()};
-  const Point at = owner_widget ? CenterOver(OuterRect(owner_widget->window()), size, screen)
-                                : CenterOnScreen(size, screen);
+  const Point at = Placement()    ? KeepOnScreen(*Placement(), size, screen)
+                   : owner_widget ? CenterOver(OuterRect(owner_widget->window()), size, screen)
+                                  : CenterOnScreen(size, screen);
   dialog_->move(at.x, at.y);
   return dialog_->exec();
 }

@@ -34,8 +34,9 @@ class HeadlessToolkit::HeadlessForm : public Form {
     const Size screen = toolkit_->Metrics().pixels;
     const Size size = ClientSize();
     const auto owner_rect = toolkit_->WindowRect(owner);
-    const Point at =
-        owner_rect ? CenterOver(*owner_rect, size, screen) : CenterOnScreen(size, screen);
+    const Point at = Placement()  ? KeepOnScreen(*Placement(), size, screen)
+                     : owner_rect ? CenterOver(*owner_rect, size, screen)
+                                  : CenterOnScreen(size, screen);
     toolkit_->MoveWindow(handle_, at);
     toolkit_->Record("form " + Name() + " \"" + Title() + "\" shown");
     result_.reset();

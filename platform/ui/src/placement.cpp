@@ -22,6 +22,10 @@ Point CenterOnScreen(Size box, Size screen) {
   return CenterOver(Rect{0, 0, screen.width, screen.height}, box, screen);
 }
 
+Point KeepOnScreen(Point top_left, Size box, Size screen) {
+  return {Clamp(top_left.x, box.width, screen.width), Clamp(top_left.y, box.height, screen.height)};
+}
+
 int FirstButtonOf(std::uint32_t flags) {
   switch (flags & mb::kButtonMask) {
     case mb::kAbortRetryIgnore:

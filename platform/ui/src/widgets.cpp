@@ -263,7 +263,8 @@ void ListView::UserSelectRows(const std::vector<int>& rows) {
   Fire(on_selection_);
 }
 
-void ListView::UserContextMenu() {
+void ListView::UserContextMenu(std::optional<Point> at) {
+  context_point_ = at;
   if (Usable() && on_context_menu_) Fire([&] { on_context_menu_(); });
 }
 

@@ -142,8 +142,20 @@ TEST(SetupsPageTest, InstrumentActionsEditsAndCancelLeavingTheControlAlone) {
     Variant learn;
     ASSERT_EQ(gamma->get_LearnString(&learn), S_OK);
     EXPECT_EQ(test::BytesOf(learn), "#15hello");
-    f.toolkit.QueueModal([](Form& menu) { menu.Find<Button>("MenuCopy")->UserClick(); });
-    list->UserContextMenu();
+    // A right click opens the menu at the pointer, kept on the screen.
+    std::vector<ui::Rect> menus;
+    for (const ui::Point at : {ui::Point{300, 200}, ui::Point{1020, 760}}) {
+      f.toolkit.QueueModal([&](Form& menu) {
+        menus.push_back(f.toolkit.WindowRect(menu.Handle()).value_or(ui::Rect{}));
+        menu.Find<Button>("MenuCopy")->UserClick();
+      });
+      list->UserContextMenu(at);
+    }
+    ASSERT_EQ(menus.size(), 2u);
+    EXPECT_EQ(menus[0].left, 300);
+    EXPECT_EQ(menus[0].top, 200);
+    EXPECT_EQ(menus[1].left, 1024 - menus[1].width);
+    EXPECT_EQ(menus[1].top, 768 - menus[1].height);
     EXPECT_EQ(f.toolkit.ClipboardText(), "Gamma");
     f.toolkit.SetClipboardText("");
     list->UserKeyDown('C', ui::shift::kCtrl);

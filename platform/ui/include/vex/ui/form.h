@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -82,6 +83,12 @@ class Form {
   }
   void ReportError(std::string_view what);
 
+  // Where the next ShowModal puts the window's top-left corner, in screen
+  // pixels (kept on the screen), instead of centring it: a context menu at
+  // the pointer. nullopt centres again.
+  void PlaceAt(std::optional<Point> top_left) { place_at_ = top_left; }
+  const std::optional<Point>& Placement() const { return place_at_; }
+
   // Shows the form modally over `owner` (0: centred on the screen) until
   // Close; returns the result Close was given.
   virtual int ShowModal(WindowHandle owner) = 0;
@@ -108,6 +115,7 @@ class Form {
   std::vector<std::unique_ptr<Widget>> widgets_;
   Button* default_button_ = nullptr;
   Button* cancel_button_ = nullptr;
+  std::optional<Point> place_at_;
   std::function<void(std::string_view)> on_error_;
 };
 

@@ -17,4 +17,8 @@ Point CenterOver(const Rect& owner, Size box, Size screen);
 // (clamped the same way).
 Point CenterOnScreen(Size box, Size screen);
 
+// `top_left` for a `box`, clamped the same way: a menu opened at the
+// pointer near the screen's edge opens at the edge.
+Point KeepOnScreen(Point top_left, Size box, Size screen);
+
 }  // namespace vex::ui

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -250,11 +251,16 @@ class ListView : public Widget {
   void OnKeyDown(std::function<void(int key, int shift)> handler) {
     on_key_down_ = std::move(handler);
   }
-  void UserContextMenu();
+  // `at`: the pointer on the screen; nullopt when the menu key asked.
+  void UserContextMenu(std::optional<Point> at = std::nullopt);
   void UserKeyDown(int key, int shift);
+  // Where the pointer was when the context menu was last asked for.
+  const std::optional<Point>& ContextMenuPoint() const { return context_point_; }
 
  private:
   bool InRange(int index) const { return index >= 0 && index < RowCount(); }
+
+  std::optional<Point> context_point_;
 
   std::vector<ListColumn> columns_;
   std::vector<ListRow> rows_;
