@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "demo.h"
+#include "measurement_text.h"
 #include "panel_failure.h"
 #include "result_printer.h"
 #include "screen_image.h"
@@ -347,7 +348,7 @@ void PanelPresenter::ReadChannels() {
 void PanelPresenter::Measure() {
   const std::vector<std::string>& names = MeasurementNames();
   std::vector<ui::ListColumn> columns = {{"Measurement", 128, ui::Align::kLeft}};
-  for (const WaveformColumn& c : data_.columns) columns.push_back({c.name, 64, ui::Align::kRight});
+  for (const WaveformColumn& c : data_.columns) columns.push_back({c.name, 70, ui::Align::kRight});
   if (measurements_->Columns() != columns) measurements_->SetColumns(columns);
   measurements_->Clear();
   for (const std::string& name : names) {
@@ -367,7 +368,7 @@ void PanelPresenter::Measure() {
       try {
         const com::MemberCallResult m =
             Member(control_.Get(), "Measure." + names[r], MemberAction::kCall, {channel});
-        if (m.retval) cell = ScalarText(m.retval->value);
+        if (m.retval) cell = MeasurementText(names[r], m.retval->value);
       } catch (const PanelFailure&) {
         // The instrument could not take this one (no edge, no period).
       }

@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "measurement_text.h"
 #include "result_printer.h"
 #include "vex/com/safearray.h"
 #include "waveform_data.h"
@@ -128,6 +129,23 @@ TEST(PlotTicks, NiceStepsCoverTheRange) {
   EXPECT_GE(t.values.size(), 2u);
   EXPECT_LE(t.values.front(), 3);
   EXPECT_GE(t.values.back(), 3);
+}
+
+TEST(MeasurementText, FourDigitsWithAPrefixAndTheUnit) {
+  EXPECT_EQ(EngineeringText(999.9875, "Hz"), "1.000 kHz");  // rounding moves the prefix
+  EXPECT_EQ(EngineeringText(2000, "Hz"), "2.000 kHz");
+  EXPECT_EQ(EngineeringText(0.001, "s"), "1.000 ms");
+  EXPECT_EQ(EngineeringText(8e-08, "s"), "80.00 ns");
+  EXPECT_EQ(EngineeringText(-0.0023705, "V"), "-2.371 mV");
+  EXPECT_EQ(EngineeringText(2.828427, "V"), "2.828 V");
+  EXPECT_EQ(EngineeringText(50.00382, "%"), "50.00 %");
+  EXPECT_EQ(EngineeringText(0, "V"), "0 V");
+  EXPECT_EQ(EngineeringText(9.9e37, "Hz"), "n/a");
+  EXPECT_EQ(EngineeringText(std::nan(""), "V"), "n/a");
+  EXPECT_EQ(MeasurementUnit("NegativePulseWidth"), "s");
+  EXPECT_EQ(MeasurementUnit("PeakToPeakVolts"), "V");
+  EXPECT_EQ(MeasurementText("RiseTime", Variant(2.5e-4)), "250.0 µs");
+  EXPECT_EQ(MeasurementText("RiseTime", Variant("none")), "none");
 }
 
 }  // namespace
