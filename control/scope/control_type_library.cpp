@@ -142,6 +142,8 @@ const com::DispatchTable& VexR7100Scope::Table() {
     page_flag("DontShowSetupIOConfigurationWarning", 0x110,
               &S::get_DontShowSetupIOConfigurationWarning,
               &S::put_DontShowSetupIOConfigurationWarning);
+    b.Method("ConfirmSetupIOConfiguration", 0x111, &S::ConfirmSetupIOConfiguration, flag())
+        .Hidden();
     return b.Build();
   }();
   return table;

@@ -6,6 +6,7 @@
 
 #include "bag_values.h"
 #include "frm_about.h"
+#include "is_handshake_ok.h"
 #include "scope_page_link.h"
 #include "vexr7100_localization.h"
 #include "vexr7100_pp_set_io.h"
@@ -687,6 +688,15 @@ HRESULT VexR7100Scope::put_DontShowSetupIOConfigurationWarning(VARIANT_BOOL on) 
   dont_show_setup_io_warning_ = on != 0;
   Notify("DontShowSetupIOConfigurationWarning");
   return com::S_OK;
+}
+
+HRESULT VexR7100Scope::ConfirmSetupIOConfiguration(VARIANT_BOOL* proceed) {
+  if (!proceed) return com::E_POINTER;
+  ScopePageLink link(static_cast<com::IDispatch*>(this), wrapper_.Get());
+  bool go = true;
+  const HRESULT hr = IsSetupHandshakeOK(ControlToolkit(), Owner(), link, &go);
+  *proceed = com::ToVariantBool(go);
+  return hr;
 }
 
 HRESULT VexR7100Scope::get_DTROnly(VARIANT_BOOL* on) {

@@ -160,6 +160,10 @@ class VexR7100Scope final : public com::Object<com::IDispatch, com::IConnectionP
   // (hidden; for the page only).
   HRESULT get_DontShowSetupIOConfigurationWarning(VARIANT_BOOL* on);
   HRESULT put_DontShowSetupIOConfigurationWarning(VARIANT_BOOL on);
+  // The Setups page's serial handshake check, for hosts that take and send
+  // setups themselves (the desktop panel): shows the warning when the
+  // address needs it; *proceed is false when the user cancelled.
+  HRESULT ConfirmSetupIOConfiguration(VARIANT_BOOL* proceed);
 
   // The control's fixed extent in twips for the screen's twips per pixel.
   static std::pair<std::int32_t, std::int32_t> FixedExtentTwips(double twips_per_pixel);

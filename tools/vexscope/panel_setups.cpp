@@ -115,6 +115,7 @@ void PanelSetups::Get() {
     if (has_data &&
         Ask(texts_.Text(661) + kCrLf + texts_.Text(662), kAsk, texts_.Text(660)) != ui::answer::kOk)
       return;
+    if (!ConfirmIOConfiguration()) return;
     CheckPanelCall(setup->GetFromInstrument());
     MarkCurrent(name);
   });
@@ -127,6 +128,7 @@ void PanelSetups::Send() {
     if (!setup) return;
     if (Ask(texts_.Text(694) + kCrLf + texts_.Text(695), kAsk, texts_.Text(690)) != ui::answer::kOk)
       return;
+    if (!ConfirmIOConfiguration()) return;
     if (com::FAILED(setup->SendToInstrument())) {
       com::SetErrorInfo(0, nullptr);
       // Reading the instrument's latest error also takes it off its queue.
@@ -141,6 +143,20 @@ void PanelSetups::Send() {
     }
     MarkCurrent(name);
   });
+}
+
+bool PanelSetups::ConfirmIOConfiguration() {
+  com::MemberCallResult result;
+  com::MemberCallIssue issue;
+  const com::HRESULT hr =
+      com::CallMemberPath(control_, "ConfirmSetupIOConfiguration", com::MemberAction::kCall, {},
+                          nullptr, &result, &issue);
+  if (com::FAILED(hr) && issue.problem != com::MemberProblem::kNone)
+    throw PanelFailure(hr, issue.message);
+  CheckPanelCall(hr);
+  com::VARIANT_BOOL proceed = com::VARIANT_TRUE;
+  if (result.retval) (void)result.retval->value.ToBool(&proceed);
+  return proceed != com::VARIANT_FALSE;
 }
 
 std::string PanelSetups::FileFilter() const {
@@ -214,6 +230,7 @@ void PanelSetups::SaveAs() {
     request.filter = FileFilter();
     request.initial_folder = folder.Str();
     request.file_name = name;
+    request.default_extension = "scp";
     request.flags = ui::ofn::kOverwritePrompt | ui::ofn::kHideReadOnly | ui::ofn::kPathMustExist;
     std::optional<std::string> path;
     if (com::FAILED(toolkit_.ShowFileDialog(form_.Handle(), request, &path)) || !path) {

@@ -45,6 +45,9 @@ class PanelSetups {
   int RowOf(const std::string& name) const;
   void MarkCurrent(const std::string& name);
   std::string FileFilter() const;
+  // The control's serial handshake warning before the instrument is
+  // reached, as on the Setups page; false when the user cancelled.
+  bool ConfirmIOConfiguration();
   void RememberFolder(const std::string& path);
   int Ask(const std::string& text, std::uint32_t flags, const std::string& title);
 

@@ -66,5 +66,38 @@ TEST(ScopeControlPages, ThePagesOfEachRequestAndOneOkApplyingTwoPages) {
   EXPECT_NE(saved.BoolVal(), VARIANT_FALSE);
 }
 
+TEST(ScopeControlPages, HostsRunTheSetupsHandshakeCheckByName) {
+  ControlToolkitScope ui;
+  Hosted scope;
+  // An instrument that answered on a COM port opened with XOn/XOff.
+  ASSERT_EQ(scope.Put("Address", Variant("COM1")), S_OK);
+  ASSERT_EQ(
+      scope.Put("AddressInstrumentID", Variant("VEXAN TECHNOLOGIES,VDS3004A,SIM000001,A.03.00")),
+      S_OK);
+  auto confirm = [&] {
+    Variant proceed;
+    EXPECT_EQ(scope.Call("ConfirmSetupIOConfiguration", {}, &proceed), S_OK)
+        << TakeErrorDetails().description.Str();
+    return proceed.BoolVal() != VARIANT_FALSE;
+  };
+  int shown = 0;
+  ui.toolkit.QueueModal([&](ui::Form& warning) {
+    ++shown;
+    EXPECT_EQ(warning.Name(), "FrmMessageOption");
+    warning.Find<ui::Button>("CommandCancel")->UserClick();
+  });
+  EXPECT_FALSE(confirm());
+  ui.toolkit.QueueModal([&](ui::Form& warning) {
+    ++shown;
+    warning.Find<ui::CheckBox>("CheckOption")->UserClick();
+    warning.Find<ui::Button>("CommandContinue")->UserClick();
+  });
+  EXPECT_TRUE(confirm());
+  EXPECT_NE(scope.Get("DontShowSetupIOConfigurationWarning").BoolVal(), VARIANT_FALSE);
+  // Ticked: no warning any more.
+  EXPECT_TRUE(confirm());
+  EXPECT_EQ(shown, 2);
+}
+
 }  // namespace
 }  // namespace vex::control

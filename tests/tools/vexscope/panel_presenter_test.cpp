@@ -4,6 +4,7 @@
 // rule for its timer.
 #include "panel_presenter.h"
 
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -118,7 +119,9 @@ TEST_F(PanelTest, DigitizePlotsEveryEnabledChannelAsTheControlReadsThemAndMeasur
   EXPECT_EQ(table->Columns().size(), 5u);
   EXPECT_EQ(table->Row(0).text, "Frequency");
   // CHAN1 is a 1 kHz sine.
-  EXPECT_NEAR(std::stod(table->Row(0).sub_items[0]), 1000, 1);
+  const std::string frequency = table->Row(0).sub_items[0];
+  EXPECT_TRUE(frequency == "1.000 kHz" || frequency == "999.9 Hz") << frequency;
+  EXPECT_EQ(table->Row(7).sub_items[1], "50.00 %");  // CHAN2's square wave
   for (int r = 0; r < table->RowCount(); ++r)
     for (const std::string& cell : table->Row(r).sub_items) EXPECT_FALSE(cell.empty());
 
@@ -249,6 +252,37 @@ TEST_F(PanelTest, SetupsAreTakenSentSavedAndOpenedWithTheSetupsPagesTexts) {
   std::int32_t count = 0;
   ASSERT_EQ(SetupsOfControl()->get_Count(&count), com::S_OK);
   EXPECT_EQ(count, 2);
+
+  // A saved name typed without an extension becomes a setup file.
+  toolkit_.QueueFileChoice(TempPath("Plain"));
+  panel.Setups().SaveAs();
+  EXPECT_TRUE(std::filesystem::exists(TempPath("Plain.scp")));
+
+  // On a COM port opened with XOn/XOff the Setups page's warning comes
+  // first, from the control; cancelling it leaves the instrument alone.
+  void* library = dlopen(VEX9100_PATH, RTLD_NOW | RTLD_NOLOAD);
+  ASSERT_NE(library, nullptr);
+  using SetToolkit = void(ui::Toolkit*);
+  auto* set_toolkit = reinterpret_cast<SetToolkit*>(dlsym(library, "Vex9100SetToolkit"));
+  ASSERT_NE(set_toolkit, nullptr);
+  set_toolkit(&toolkit_);
+  ASSERT_EQ(com::PutProperty(control_.Get(), "Address", Variant("COM1")), com::S_OK);
+  ASSERT_EQ(com::PutProperty(control_.Get(), "AddressInstrumentID",
+                             Variant("VEXAN TECHNOLOGIES,VDS3004A,SIM000001,A.03.00")),
+            com::S_OK);
+  std::vector<std::string> warnings;
+  toolkit_.QueueModal([&](ui::Form& form) {
+    warnings.push_back(form.Name());
+    form.Find<ui::Button>("CommandCancel")->UserClick();
+  });
+  list->UserClickRow(0);
+  const std::size_t boxes = toolkit_.MessageBoxes().size();
+  toolkit_.QueueAnswer(ui::answer::kOk);
+  panel.Setups().Send();
+  set_toolkit(nullptr);
+  EXPECT_EQ(warnings, std::vector<std::string>{"FrmMessageOption"});
+  // The question only: no error box of a send that was tried.
+  EXPECT_EQ(toolkit_.MessageBoxes().size(), boxes + 1);
 }
 
 TEST(PanelTexts, MnemonicsAreUniqueAndKeepTheOnesGiven) {
