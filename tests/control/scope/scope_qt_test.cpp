@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include "VexsimProcess.h"
-#include "qt_widgets.h"
 #include "scope_test_support.h"
 #include "vex/ui/qt_toolkit.h"
 #include "virtual_display.h"
@@ -16,6 +15,8 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+
+#include "qt_widgets.h"
 
 namespace vex::control {
 namespace {
