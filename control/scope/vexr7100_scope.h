@@ -30,8 +30,7 @@
 
 namespace vex::control {
 
-inline constexpr com::CLSID kVexR7100ScopeClsid =
-    com::MakeGuid("{6D2F8B30-4C1A-4E7B-9D52-7A1C3E5F9001}");
+inline constexpr com::CLSID kVexR7100ScopeClsid = kScopeControlClsid;
 // The dispatch event interface of SupportMessage.
 inline constexpr com::IID kVexR7100ScopeEventsIid = kScopeControlEventsIid;
 inline constexpr const char* kControlTypeLibraryName = "Vex9100CtrlLib";

@@ -190,8 +190,8 @@ int main(int argc, char** argv) {
       "every N seconds), their measurements, the setups (Get, Send, Open, Save As), Save\n"
       "as CSV, Screen, the property pages and About. The state is saved after the pages\n"
       "apply and on exit; without --state the file is\n"
-      "${XDG_CONFIG_HOME:-~/.config}/vexscope/control.json.\n\n"
-      "Example:\n  vexscope panel");
+      "${XDG_CONFIG_HOME:-~/.config}/vexscope/control.json. -a sets the control's address.\n\n"
+      "Example:\n  vexscope -a TCPIP0::192.168.1.20::5025::SOCKET panel");
 
   SetupCommands setup_commands(app);
 
@@ -227,7 +227,10 @@ int main(int argc, char** argv) {
     return 1;
   }
   if (pages->parsed()) return RunPagesCommand(state, *pages_value, std::cerr);
-  if (panel->parsed()) return RunPanelCommand(state, std::cerr);
+  if (panel->parsed())
+    return RunPanelCommand(
+        state, address_option->count() > 0 ? std::optional(options.address) : std::nullopt,
+        std::cerr);
   if (ports->parsed()) {
     PrintPortListing(ListPorts(), std::cout, json);
     return 0;

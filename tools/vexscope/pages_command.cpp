@@ -1,7 +1,9 @@
 #include "pages_command.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <ostream>
 #include <vector>
 
@@ -10,8 +12,16 @@
 #include "tool_errors.h"
 
 #ifdef VEXSCOPE_HAVE_PAGES
-#include <QApplication>
+#include <dlfcn.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
+#include <QApplication>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include "vex/com/class_registry.h"
 #include "vex/com/control_site.h"
 #include "vex/control/scope_control.h"
 #include "vex/ui/qt_toolkit.h"
@@ -51,6 +61,95 @@ void SaveHostedControl(StateFile& state, com::IDispatch* control) {
   SaveControlState(state, control);
 }
 
+#ifdef VEXSCOPE_HAVE_PAGES
+namespace {
+
+// SIGINT (Ctrl+C in the terminal), SIGTERM and SIGHUP close the windows as
+// the user would, so the state is saved on the way out: the handler only
+// writes a byte, which the event loop reads.
+int g_signal_pipe[2] = {-1, -1};
+
+extern "C" void OnCloseSignal(int) {
+  const char byte = 1;
+  const int saved = errno;
+  (void)!::write(g_signal_pipe[1], &byte, 1);
+  errno = saved;
+}
+
+class CloseOnSignal {
+ public:
+  CloseOnSignal() {
+    if (g_signal_pipe[0] < 0 &&
+        ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, g_signal_pipe) != 0)
+      return;
+    struct sigaction action {};
+    action.sa_handler = OnCloseSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(signal, &action, nullptr);
+    notifier_ = std::make_unique<QSocketNotifier>(g_signal_pipe[0], QSocketNotifier::Read);
+    QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] {
+      char bytes[16];
+      while (::read(g_signal_pipe[0], bytes, sizeof bytes) > 0) {
+      }
+      // Windows shown later (a box still opening) are closed too.
+      closing_.setInterval(100);
+      QObject::connect(&closing_, &QTimer::timeout, [] { QApplication::closeAllWindows(); });
+      closing_.start();
+      QApplication::closeAllWindows();
+    });
+  }
+  ~CloseOnSignal() {
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) ::signal(signal, SIG_DFL);
+  }
+  CloseOnSignal(const CloseOnSignal&) = delete;
+  CloseOnSignal& operator=(const CloseOnSignal&) = delete;
+
+ private:
+  std::unique_ptr<QSocketNotifier> notifier_;
+  QTimer closing_;
+};
+
+// The control comes from the control library this program links, the one
+// whose toolkit it sets, registered for this process ahead of whatever
+// library the class registry names: a second copy of the library in the
+// process (another build or install registered earlier) would have a
+// toolkit of its own, and an older one a different idea of the toolkit.
+class LinkedControlClass {
+ public:
+  LinkedControlClass() {
+    Dl_info info{};
+    if (::dladdr(reinterpret_cast<const void*>(&Vex9100SetToolkit), &info) == 0 || !info.dli_fname)
+      return;
+    void* library = ::dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD);
+    if (!library) return;
+    using GetClassObject = com::HRESULT(const com::CLSID*, const com::IID*, void**);
+    auto* get = reinterpret_cast<GetClassObject*>(::dlsym(library, "DllGetClassObject"));
+    com::ComPtr<com::IClassFactory> factory;
+    if (get && com::SUCCEEDED(get(&control::kScopeControlClsid, &com::IClassFactory::kIid,
+                                  reinterpret_cast<void**>(factory.ReleaseAndGetAddressOf())))) {
+      com::ClassRegistration entry;
+      entry.clsid = control::kScopeControlClsid;
+      entry.prog_id = control::kScopeControlProgIDVersion;
+      entry.version_independent_prog_id = control::kScopeControlProgID;
+      entry.library = info.dli_fname;
+      if (com::FAILED(com::RegisterClassObject(entry, factory.Get(), &cookie_))) cookie_ = 0;
+    }
+    ::dlclose(library);
+  }
+  ~LinkedControlClass() {
+    if (cookie_ != 0) (void)com::RevokeClassObject(cookie_);
+  }
+  LinkedControlClass(const LinkedControlClass&) = delete;
+  LinkedControlClass& operator=(const LinkedControlClass&) = delete;
+
+ private:
+  std::uint32_t cookie_ = 0;
+};
+
+}  // namespace
+#endif
+
 int RunHostedOnQt(StateFile& state, const char* command, std::ostream& err, const HostedRun& run) {
 #ifndef VEXSCOPE_HAVE_PAGES
   (void)state;
@@ -69,11 +168,13 @@ int RunHostedOnQt(StateFile& state, const char* command, std::ostream& err, cons
   static char name[] = "vexscope";
   static char* argv[] = {name, nullptr};
   QApplication application(argc, argv);
+  CloseOnSignal close_on_signal;
   ui::QtToolkit toolkit;
   Vex9100SetToolkit(&toolkit);
   int status = 1;
-  {
+  try {
     EnsureServersRegistered(ProgramFolder() + "/../lib");
+    LinkedControlClass linked;
     auto site = com::MakeObject<com::ControlSite>(true);
     com::ComPtr<com::IDispatch> control;
     const com::HRESULT hr = com::HostControl(control::kScopeControlProgID, site.Get(),
@@ -82,6 +183,9 @@ int RunHostedOnQt(StateFile& state, const char* command, std::ostream& err, cons
       err << ErrorLine(TakeAutomationError(hr)) << std::endl;
     else
       status = run(toolkit, *site.Get(), control.Get());
+  } catch (const AutomationError& e) {
+    err << ErrorLine(e) << std::endl;
+    status = 1;
   }
   Vex9100SetToolkit(nullptr);
   return status;

@@ -12,13 +12,23 @@
 
 namespace vex::scope {
 
-int RunPanelCommand(StateFile& state, std::ostream& err) {
+int RunPanelCommand(StateFile& state, const std::optional<std::string>& address,
+                    std::ostream& err) {
 #ifndef VEXSCOPE_HAVE_PAGES
+  (void)address;
   return RunHostedOnQt(state, "panel", err, {});
 #else
   return RunHostedOnQt(state, "panel", err,
                        [&](ui::Toolkit& toolkit, com::ControlSite& site, com::IDispatch* control) {
                          int status = 0;
+                         if (address) {
+                           const com::HRESULT hr =
+                               com::PutProperty(control, "Address", com::Variant(*address));
+                           if (com::FAILED(hr)) {
+                             err << ErrorLine(TakeAutomationError(hr)) << std::endl;
+                             return 1;
+                           }
+                         }
                          const auto save = [&] {
                            try {
                              SaveHostedControl(state, control);

@@ -5,12 +5,16 @@
 #pragma once
 
 #include <iosfwd>
+#include <optional>
+#include <string>
 
 #include "state_file.h"
 
 namespace vex::scope {
 
 // Shows the panel until it is closed; the exit status.
-int RunPanelCommand(StateFile& state, std::ostream& err);
+// `address`: the -a option, which the control takes before the panel shows
+// (the state's address otherwise).
+int RunPanelCommand(StateFile& state, const std::optional<std::string>& address, std::ostream& err);
 
 }  // namespace vex::scope

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 #include <thread>
@@ -17,6 +18,14 @@ std::string ModulePath(const void* address) {
   Dl_info info{};
   if (address == nullptr || dladdr(address, &info) == 0 || info.dli_fname == nullptr) return {};
   std::error_code ec;
+  // For the main program the loader reports argv[0] as it was given: a bare
+  // name when the shell found the program on PATH, or a path relative to a
+  // folder the program may have left. The kernel knows the file itself.
+  if (std::strcmp(info.dli_fname, program_invocation_name) == 0 || *info.dli_fname == '\0') {
+    auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (!ec) return self.string();
+    ec.clear();
+  }
   auto canonical = std::filesystem::weakly_canonical(info.dli_fname, ec);
   return ec ? std::string(info.dli_fname) : canonical.string();
 }

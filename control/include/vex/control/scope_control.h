@@ -15,6 +15,8 @@ namespace vex::control {
 
 inline constexpr const char* kScopeControlProgID = "Vex9100CtrlLib.VexR7100Scope";
 inline constexpr const char* kScopeControlProgIDVersion = "Vex9100CtrlLib.VexR7100Scope.1";
+inline constexpr com::CLSID kScopeControlClsid =
+    com::MakeGuid("{6D2F8B30-4C1A-4E7B-9D52-7A1C3E5F9001}");
 // The dispatch event interface with the one event SupportMessage(Message).
 inline constexpr com::IID kScopeControlEventsIid =
     com::MakeGuid("{6D2F8B30-4C1A-4E7B-9D52-7A1C3E5F9002}");
