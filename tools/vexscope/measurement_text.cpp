@@ -16,8 +16,11 @@ struct Prefix {
   int exponent;
   const char* text;
 };
-constexpr Prefix kPrefixes[] = {{-15, "f"}, {-12, "p"}, {-9, "n"}, {-6, "µ"}, {-3, "m"},
-                                {0, ""},    {3, "k"},   {6, "M"},  {9, "G"},  {12, "T"}};
+constexpr Prefix kPrefixes[] = {{-12, "p"}, {-9, "n"}, {-6, "µ"}, {-3, "m"}, {0, ""},
+                                {3, "k"},   {6, "M"},  {9, "G"},  {12, "T"}};
+// Below a picounit a scope's measurement is rounding noise (the mean of a
+// symmetric wave computes to 1e-16 V): it reads 0.
+constexpr double kSmallest = 1e-12;
 
 std::string Fixed(double value, int decimals) {
   char text[64];
@@ -47,7 +50,7 @@ std::string EngineeringText(double value, const std::string& unit) {
   if (!std::isfinite(value) || std::fabs(value) >= kNoValue) return "n/a";
   const std::string space_unit = unit.empty() ? std::string() : " " + unit;
   if (unit == "%") return Fixed(value, 2) + space_unit;
-  if (value == 0) return "0" + space_unit;
+  if (std::fabs(value) < kSmallest) return "0" + space_unit;
   const double magnitude = std::fabs(value);
   int index = 0;
   for (int i = 0; i < static_cast<int>(std::size(kPrefixes)); ++i)

@@ -14,8 +14,8 @@ namespace vex::scope {
 // empty for others.
 std::string MeasurementUnit(const std::string& name);
 
-// `value` in engineering notation with `unit`. A percentage takes no
-// prefix. Not a number, an infinity, or the instruments' "no value" mark
+// `value` in engineering notation with `unit`, from p to T. A percentage
+// takes no prefix; below 1e-12 reads 0. Not a number, an infinity, or the instruments' "no value" mark
 // (9.9E+37 and above) gives "n/a"; a value that is not a number at all is
 // shown as it is.
 std::string EngineeringText(double value, const std::string& unit);

@@ -128,9 +128,9 @@ void PanelPresenter::Build() {
   auto_refresh_seconds_->SetSelectedIndex(1);
   auto_refresh_seconds_->OnSelect([this] { UpdateAutoRefresh(); });
 
-  plot_ = f.AddPlot("plotWaveforms", {8, 72, 620, 420});
+  plot_ = f.AddPlot("plotWaveforms", {8, 72, 584, 420});
   plot_->SetAxisLabels("time (s)", "volts (V)");
-  measurements_ = f.AddListView("lstMeasurements", {636, 72, kWidth - 644, 420});
+  measurements_ = f.AddListView("lstMeasurements", {600, 72, kWidth - 608, 420});
 
   setups_ = std::make_unique<PanelSetups>(
       toolkit_, f, control_.Get(), texts_, ui::Rect{8, 500, 520, 170},
@@ -347,8 +347,8 @@ void PanelPresenter::ReadChannels() {
 
 void PanelPresenter::Measure() {
   const std::vector<std::string>& names = MeasurementNames();
-  std::vector<ui::ListColumn> columns = {{"Measurement", 128, ui::Align::kLeft}};
-  for (const WaveformColumn& c : data_.columns) columns.push_back({c.name, 70, ui::Align::kRight});
+  std::vector<ui::ListColumn> columns = {{"Measurement", 130, ui::Align::kLeft}};
+  for (const WaveformColumn& c : data_.columns) columns.push_back({c.name, 74, ui::Align::kRight});
   if (measurements_->Columns() != columns) measurements_->SetColumns(columns);
   measurements_->Clear();
   for (const std::string& name : names) {

@@ -1,6 +1,9 @@
 #include "panel_texts.h"
 
+#include <algorithm>
 #include <cctype>
+#include <functional>
+#include <map>
 #include <set>
 
 #include "vex/com/class_registry.h"
@@ -59,18 +62,57 @@ std::vector<std::string> WithMnemonics(const std::vector<std::string>& captions)
     }
     marked[c] = text;
   }
-  for (std::size_t c = 0; c < captions.size(); ++c) {
-    if (done[c]) continue;
+  // Every caption without a mark of its own gets a letter of its own (a
+  // matching of captions to free letters, completed by augmenting paths).
+  const auto candidates = [&captions](std::size_t c) {
+    std::vector<std::pair<char, std::size_t>> keys;  // letter, position
     const std::string& text = captions[c];
     for (std::size_t i = 0; i < text.size(); ++i) {
-      const unsigned char ch = static_cast<unsigned char>(text[i]);
-      if (ch >= 0x80 || !std::isalnum(ch)) continue;
-      const char key = static_cast<char>(std::toupper(ch));
-      if (taken.count(key)) continue;
-      taken.insert(key);
-      marked[c] = text.substr(0, i) + '&' + text.substr(i);
+      const auto byte = static_cast<unsigned char>(text[i]);
+      if (byte >= 0x80 || !std::isalnum(byte)) continue;
+      const char key = static_cast<char>(std::toupper(byte));
+      if (std::none_of(keys.begin(), keys.end(), [key](const auto& k) { return k.first == key; }))
+        keys.emplace_back(key, i);
+    }
+    return keys;
+  };
+  std::map<char, std::size_t> owner;  // letter -> caption
+  std::map<std::size_t, std::size_t> position;
+  std::function<bool(std::size_t, std::set<char>&)> assign = [&](std::size_t c,
+                                                                 std::set<char>& seen) {
+    for (const auto& [key, at] : candidates(c)) {
+      if (taken.count(key) || !seen.insert(key).second) continue;
+      const auto held = owner.find(key);
+      if (held == owner.end() || assign(held->second, seen)) {
+        owner[key] = c;
+        position[c] = at;
+        return true;
+      }
+    }
+    return false;
+  };
+  // First come, first served; a caption left without a letter then takes
+  // one over from others that can move to another of theirs.
+  std::vector<std::size_t> left;
+  for (std::size_t c = 0; c < captions.size(); ++c) {
+    if (done[c]) continue;
+    bool got = false;
+    for (const auto& [key, at] : candidates(c)) {
+      if (taken.count(key) || owner.count(key)) continue;
+      owner[key] = c;
+      position[c] = at;
+      got = true;
       break;
     }
+    if (!got) left.push_back(c);
+  }
+  for (const std::size_t c : left) {
+    std::set<char> seen;
+    (void)assign(c, seen);
+  }
+  for (const auto& [c, at] : position) {
+    const std::string& text = captions[c];
+    marked[c] = text.substr(0, at) + '&' + text.substr(at);
   }
   return marked;
 }

@@ -140,6 +140,8 @@ TEST(MeasurementText, FourDigitsWithAPrefixAndTheUnit) {
   EXPECT_EQ(EngineeringText(2.828427, "V"), "2.828 V");
   EXPECT_EQ(EngineeringText(50.00382, "%"), "50.00 %");
   EXPECT_EQ(EngineeringText(0, "V"), "0 V");
+  EXPECT_EQ(EngineeringText(-2.37e-16, "V"), "0 V");  // the mean of a sine, computed
+  EXPECT_EQ(EngineeringText(2.5e-12, "s"), "2.500 ps");
   EXPECT_EQ(EngineeringText(9.9e37, "Hz"), "n/a");
   EXPECT_EQ(EngineeringText(std::nan(""), "V"), "n/a");
   EXPECT_EQ(MeasurementUnit("NegativePulseWidth"), "s");
