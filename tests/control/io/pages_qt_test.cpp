@@ -100,6 +100,14 @@ class ModalWatcher {
   bool busy_ = false;
 };
 
+// Presses OK on a message box; false for any other window.
+bool PressOk(QWidget* window) {
+  auto* message = qobject_cast<QMessageBox*>(window);
+  if (!message) return false;
+  message->button(QMessageBox::Ok)->click();
+  return true;
+}
+
 std::string Shot(const std::string& name) {
   std::filesystem::create_directories(VEX_PAGES_SHOTS);
   return std::string(VEX_PAGES_SHOTS) + "/" + name;
@@ -170,12 +178,7 @@ TEST(PagesOnQt, SearchSelectApplyAndSetupsInThreeLanguages) {
     ModalWatcher modal(&frame);
     int ticks = 0;
     // The first discovery tests the active address and shows its verdict.
-    modal.Then([](QWidget* box) {
-      auto* message = qobject_cast<QMessageBox*>(box);
-      if (!message) return false;
-      message->button(QMessageBox::Ok)->click();
-      return true;
-    });
+    modal.Then(PressOk);
     // The script starts from the frame's own event loop once nothing else
     // is open over it.
     QTimer starter;
@@ -238,12 +241,7 @@ TEST(PagesOnQt, SearchSelectApplyAndSetupsInThreeLanguages) {
           // The setup taken holds the instrument's settings: sending it
           // back undoes a change made since.
           SetRange(server, 5e-6);
-          modal.Then([](QWidget* box) {
-            auto* message = qobject_cast<QMessageBox*>(box);
-            if (!message) return false;
-            message->button(QMessageBox::Ok)->click();
-            return true;
-          });
+          modal.Then(PressOk);
           ButtonOf(frame, PageText(607))->click();
           EXPECT_TRUE(WaitUntil([&] { return modal.Idle(); }));
           EXPECT_DOUBLE_EQ(Range(server), 2e-3);
@@ -282,12 +280,7 @@ TEST(PagesOnQt, SearchSelectApplyAndSetupsInThreeLanguages) {
           ASSERT_EQ(list->topLevelItemCount(), 2);
           list->setCurrentItem(list->topLevelItem(1));
           Settle();
-          modal.Then([](QWidget* box) {
-            auto* message = qobject_cast<QMessageBox*>(box);
-            if (!message) return false;
-            message->button(QMessageBox::Ok)->click();
-            return true;
-          });
+          modal.Then(PressOk);
           ButtonOf(frame, PageText(607))->click();
           EXPECT_TRUE(WaitUntil([&] { return modal.Idle(); }));
           EXPECT_DOUBLE_EQ(Range(server), 2e-3);

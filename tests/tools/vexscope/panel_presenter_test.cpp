@@ -61,6 +61,16 @@ class PanelTest : public ::testing::Test {
     (void)com::CallMethod(control_.Get(), "CloseConnection", {}, nullptr);
   }
 
+  // The control's boxes and forms go to `toolkit`, and its waits for the
+  // instrument run that toolkit's pending events (null: neither).
+  static void ControlUsesToolkit(ui::Toolkit* toolkit) {
+    using SetToolkit = void(ui::Toolkit*);
+    void* library = dlopen(VEX9100_PATH, RTLD_NOW | RTLD_NOLOAD);
+    auto* set =
+        library ? reinterpret_cast<SetToolkit*>(dlsym(library, "Vex9100SetToolkit")) : nullptr;
+    ASSERT_NE(set, nullptr);
+    set(toolkit);
+  }
   ui::Button* ButtonNamed(PanelPresenter& panel, const char* name) {
     return panel.Form().Find<ui::Button>(name);
   }
@@ -189,12 +199,7 @@ TEST_F(PanelTest, TheRefreshTimerNeverStartsAReadingWhileOneRunsAndCancelStopsBe
   ASSERT_EQ(before.columns.size(), 4u);
   // The control's waits run this toolkit's pending events; every reply of
   // the instrument is now held for 100 ms.
-  void* library = dlopen(VEX9100_PATH, RTLD_NOW | RTLD_NOLOAD);
-  ASSERT_NE(library, nullptr);
-  using SetToolkit = void(ui::Toolkit*);
-  auto* set_toolkit = reinterpret_cast<SetToolkit*>(dlsym(library, "Vex9100SetToolkit"));
-  ASSERT_NE(set_toolkit, nullptr);
-  set_toolkit(&toolkit_);
+  ControlUsesToolkit(&toolkit_);
   ASSERT_EQ(com::CallMethod(control_.Get(), "Output",
                             {Variant(":SIM:FAULT:DEL 100;:SIM:FAULT SLOW")}, nullptr),
             com::S_OK);
@@ -212,7 +217,7 @@ TEST_F(PanelTest, TheRefreshTimerNeverStartsAReadingWhileOneRunsAndCancelStopsBe
   toolkit_.AdvanceTime(2000);
   toolkit_.OnProcessPendingEvents({});
   (void)com::CallMethod(control_.Get(), "Output", {Variant(":SIM:FAULT NONE")}, nullptr);
-  set_toolkit(nullptr);
+  ControlUsesToolkit(nullptr);
   ASSERT_GT(toolkit_.PendingEventRuns(), 0);
   EXPECT_EQ(max_depth, 1);
   EXPECT_TRUE(cancel_usable);
@@ -273,12 +278,7 @@ TEST_F(PanelTest, SetupsAreTakenSentSavedAndOpenedWithTheSetupsPagesTexts) {
 
   // On a COM port opened with XOn/XOff the Setups page's warning comes
   // first, from the control; cancelling it leaves the instrument alone.
-  void* library = dlopen(VEX9100_PATH, RTLD_NOW | RTLD_NOLOAD);
-  ASSERT_NE(library, nullptr);
-  using SetToolkit = void(ui::Toolkit*);
-  auto* set_toolkit = reinterpret_cast<SetToolkit*>(dlsym(library, "Vex9100SetToolkit"));
-  ASSERT_NE(set_toolkit, nullptr);
-  set_toolkit(&toolkit_);
+  ControlUsesToolkit(&toolkit_);
   ASSERT_EQ(com::PutProperty(control_.Get(), "Address", Variant("COM1")), com::S_OK);
   ASSERT_EQ(com::PutProperty(control_.Get(), "AddressInstrumentID",
                              Variant("VEXAN TECHNOLOGIES,VDS3004A,SIM000001,A.03.00")),
@@ -292,7 +292,7 @@ TEST_F(PanelTest, SetupsAreTakenSentSavedAndOpenedWithTheSetupsPagesTexts) {
   const std::size_t boxes = toolkit_.MessageBoxes().size();
   toolkit_.QueueAnswer(ui::answer::kOk);
   panel.Setups().Send();
-  set_toolkit(nullptr);
+  ControlUsesToolkit(nullptr);
   EXPECT_EQ(warnings, std::vector<std::string>{"FrmMessageOption"});
   // The question only: no error box of a send that was tried.
   EXPECT_EQ(toolkit_.MessageBoxes().size(), boxes + 1);
