@@ -245,6 +245,7 @@ TEST(PanelOnQt, DigitizeSlowReadsCancelErrorsAndScreenshots) {
     ui_timer.start();
     panel.Click("Refresh");
     ui_timer.stop();
+    RecordProperty("ui_timer_ticks", ticks);
     EXPECT_GE(ticks, 5);
     EXPECT_EQ(panel.presenter->Data().columns[0].values, before);
     EXPECT_FALSE(panel.presenter->Busy());
