@@ -133,7 +133,7 @@ void PanelPresenter::Build() {
   measurements_ = f.AddListView("lstMeasurements", {600, 72, kWidth - 608, 420});
 
   setups_ = std::make_unique<PanelSetups>(
-      toolkit_, f, control_.Get(), texts_, ui::Rect{8, 500, 520, 170},
+      toolkit_, f, control_.Get(), texts_, ui::Rect{8, 500, 534, 170},
       [this](const std::string& title, const std::function<void()>& body) {
         Act(title, false, body);
       });

@@ -24,7 +24,7 @@ constexpr std::uint32_t kAsk = ui::mb::kOkCancel | ui::mb::kExclamation;
 PanelSetups::PanelSetups(ui::Toolkit& toolkit, ui::Form& form, com::IDispatch* control,
                          const PanelTexts& texts, const ui::Rect& area, Runner run)
     : toolkit_(toolkit), form_(form), control_(control), texts_(texts), run_(std::move(run)) {
-  constexpr int kButtonWidth = 96;
+  constexpr int kButtonWidth = 110;
   const int list_width = area.width - kButtonWidth - 8;
   form.AddLabel("lblSetups", texts.Text(600, "Setups"), {area.left, area.top, list_width, 18});
   list_ = form.AddListView("lstSetups", {area.left, area.top + 20, list_width, area.height - 20});
