@@ -95,6 +95,12 @@ class Instrument {
   // adapter's link goes with its device, as udev removes it: the pty's
   // number may be reused at once by any other program on the machine.
   void SwitchOff() {
+    // A VXI-11 instrument takes its port mapper down with it, so nothing
+    // names its old port any more; here the port mapper is the host's, so
+    // the simulator is ended with SIGTERM, which withdraws its
+    // registration. A registration left behind would name a port that
+    // another test's listener may have taken meanwhile.
+    if (bus_ == "Vxi11" && sim_) (void)sim_->Terminate();
     sim_.reset();
     if (bus_ == "Serial") std::filesystem::remove(g_com1_link);
   }
