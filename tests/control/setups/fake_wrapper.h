@@ -1,9 +1,11 @@
-// A small stand-in for the control's server wrapper as the Setups page
-// reaches it by name: the page mode, the connection, Initialize, IDNQuery
-// and a Utilities object that reads and writes setup data and can fail.
+// A small stand-in for the control's server wrapper as the setups and the
+// Setups page reach it by name: the page mode, the connection, Initialize,
+// IDNQuery and a Utilities object that reads and writes setup data and can
+// fail.
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "setup_test_support.h"
 #include "vex/com/com.h"
@@ -12,24 +14,28 @@ namespace vex::control::test {
 
 using namespace vex::com;
 
+// The Utilities object: setup data read and written, the model and
+// firmware of the instrument, its last error; each can be made to fail.
 class FakeUtilities : public Object<IDispatch> {
  public:
   HRESULT ReadStateData(Variant* data) {
     ++reads;
-    *data = test::ByteArray("#15hello");
+    *data = test::ByteArray(state);
     return S_OK;
   }
-  HRESULT WriteStateData(const Variant&) {
+  HRESULT WriteStateData(const Variant& data) {
     if (fail_write) return ReportRichError(E_FAIL, "write failed", "Fake");
     ++writes;
+    written.push_back(test::BytesOf(data.Dereferenced()));
     return S_OK;
   }
   HRESULT get_InstrumentModel(Bstr* value) {
-    *value = Bstr("R7152D");
+    if (fail_model) return ReportRichError(E_FAIL, "model query failed", "Fake");
+    *value = Bstr(model);
     return S_OK;
   }
   HRESULT get_InstrumentFirmwareVersion(Bstr* value) {
-    *value = Bstr("1.20");
+    *value = Bstr(version);
     return S_OK;
   }
   HRESULT QueryInstrumentError(Bstr* text) {
@@ -51,10 +57,15 @@ class FakeUtilities : public Object<IDispatch> {
     }();
     return table;
   }
+  std::string state = "#15hello";
+  std::string model = "R7152D";
+  std::string version = "1.20";
+  bool fail_model = false;
   bool fail_write = false;
   int reads = 0;
   int writes = 0;
   int error_queries = 0;
+  std::vector<std::string> written;
 };
 
 // The server wrapper as the page reaches it by name.

@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "fake_wrapper.h"
 #include "setup_errors.h"
 #include "setup_test_support.h"
 #include "setups_vexr7100_scope.h"
@@ -18,68 +19,6 @@ using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
 const auto* const kResources = ::testing::AddGlobalTestEnvironment(new ResourceLibrary);
-
-// The Utilities object of the fake instrument.
-class FakeUtilities : public Object<IDispatch> {
- public:
-  HRESULT ReadStateData(Variant* data) {
-    ++reads;
-    *data = ByteArray(state);
-    return S_OK;
-  }
-  HRESULT WriteStateData(const Variant& data) {
-    written.push_back(BytesOf(data.Dereferenced()));
-    return S_OK;
-  }
-  HRESULT get_InstrumentModel(Bstr* value) {
-    if (fail_model) return ReportRichError(E_FAIL, "model query failed", "Fake");
-    *value = Bstr(model);
-    return S_OK;
-  }
-  HRESULT get_InstrumentFirmwareVersion(Bstr* value) {
-    *value = Bstr(version);
-    return S_OK;
-  }
-
-  VEX_COM_IMPLEMENT_DISPATCH(FakeUtilities, Table())
-  static const DispatchTable& Table() {
-    static const DispatchTable table = [] {
-      DispatchTableBuilder<FakeUtilities> b("FakeUtilities");
-      b.Method("ReadStateData", 1, &FakeUtilities::ReadStateData, {Out("StateData")})
-          .Method("WriteStateData", 2, &FakeUtilities::WriteStateData, {In("StateData")})
-          .Get("InstrumentModel", 3, &FakeUtilities::get_InstrumentModel)
-          .Get("InstrumentFirmwareVersion", 4, &FakeUtilities::get_InstrumentFirmwareVersion);
-      return b.Build();
-    }();
-    return table;
-  }
-
-  std::string state = "#15hello";
-  std::string model = "R7152D";
-  std::string version = "1.20";
-  bool fail_model = false;
-  int reads = 0;
-  std::vector<std::string> written;
-};
-
-class FakeInstrument : public Object<IDispatch> {
- public:
-  HRESULT get_Utilities(IDispatch** utilities) {
-    *utilities = this->utilities.Get();
-    (*utilities)->AddRef();
-    return S_OK;
-  }
-  VEX_COM_IMPLEMENT_DISPATCH(FakeInstrument, Table())
-  static const DispatchTable& Table() {
-    static const DispatchTable table = [] {
-      DispatchTableBuilder<FakeInstrument> b("FakeInstrument");
-      b.Get("Utilities", 1, &FakeInstrument::get_Utilities, {Retval("Value", VT_DISPATCH)});
-      return b.Build();
-    }();
-    return table;
-  }
-  ComPtr<FakeUtilities> utilities = MakeObject<FakeUtilities>();
-};
 
 std::string NameOf(ISetupVexR7100Scope* setup) {
   Bstr name;
@@ -123,7 +62,7 @@ class SetupsTest : public ::testing::Test {
     return names;
   }
 
-  ComPtr<FakeInstrument> instrument = MakeObject<FakeInstrument>();
+  ComPtr<FakeWrapper> instrument = MakeObject<FakeWrapper>();
   ComPtr<CSetupsVexR7100Scope> setups = MakeObject<CSetupsVexR7100Scope>();
   ScratchFolder folder;
 };

@@ -13,29 +13,11 @@
 #include <fstream>
 #include <iterator>
 
+#include "SilentPorts.h"
 #include "ToolProcess.h"
 
 namespace vex::scope::test {
 namespace {
-
-// A pty whose other end stays open and silent: a COM port with nothing
-// attached, so a search never touches the machine's own serial ports.
-class SilentPort {
- public:
-  SilentPort() : master_(posix_openpt(O_RDWR | O_NOCTTY)) {
-    if (master_ >= 0 && grantpt(master_) == 0 && unlockpt(master_) == 0) name_ = ptsname(master_);
-  }
-  ~SilentPort() {
-    if (master_ >= 0) close(master_);
-  }
-  SilentPort(const SilentPort&) = delete;
-  SilentPort& operator=(const SilentPort&) = delete;
-  const std::string& name() const { return name_; }
-
- private:
-  int master_;
-  std::string name_;
-};
 
 class ControlState : public ::testing::Test {
  protected:
@@ -170,13 +152,9 @@ TEST_F(ControlState, TestAndSearchUseTheControlsConfiguration) {
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.out.find("Ger\u00e4tetestergebnis"), std::string::npos) << run.out;
 
-  SilentPort ports[4];
-  std::string map;
-  for (int i = 0; i < 4; ++i) {
-    ASSERT_FALSE(ports[i].name().empty());
-    map += (i ? ",COM" : "COM") + std::to_string(i + 1) + "=" + ports[i].name();
-  }
-  setenv("VEX_COM_PORTS", map.c_str(), 1);
+  SilentPorts ports;
+  ASSERT_TRUE(ports.ok());
+  setenv("VEX_COM_PORTS", ports.PortMap().c_str(), 1);
   run = Scope({"search"});
   unsetenv("VEX_COM_PORTS");
   ASSERT_EQ(run.status, 0) << run.err;

@@ -12,6 +12,7 @@
 #include <iterator>
 #include <nlohmann/json.hpp>
 
+#include "SilentPorts.h"
 #include "ToolProcess.h"
 #include "VexsimProcess.h"
 
@@ -76,34 +77,10 @@ TEST_F(IoCommands, TestOfAMissingPortFailsAndLeavesTheStateAlone) {
   EXPECT_FALSE(fs::exists(StatePath("missing.json")));
 }
 
-// A pty whose other end stays open and silent: a COM port with nothing
-// attached. Every COM name points at one, so the search never touches the
-// machine's own serial ports (which other programs may be probing).
-class SilentPort {
- public:
-  SilentPort() : master_(posix_openpt(O_RDWR | O_NOCTTY)) {
-    if (master_ >= 0 && grantpt(master_) == 0 && unlockpt(master_) == 0) {
-      name_ = ptsname(master_);
-    }
-  }
-  ~SilentPort() {
-    if (master_ >= 0) close(master_);
-  }
-  const std::string& name() const { return name_; }
-
- private:
-  int master_;
-  std::string name_;
-};
-
 TEST_F(IoCommands, SearchListsTheBusInstrumentsAndMarksTheActiveAddress) {
-  SilentPort ports[4];
-  std::string map;
-  for (int i = 0; i < 4; ++i) {
-    ASSERT_FALSE(ports[i].name().empty());
-    map += (i ? ",COM" : "COM") + std::to_string(i + 1) + "=" + ports[i].name();
-  }
-  setenv("VEX_COM_PORTS", map.c_str(), 1);
+  SilentPorts ports;
+  ASSERT_TRUE(ports.ok());
+  setenv("VEX_COM_PORTS", ports.PortMap().c_str(), 1);
   setenv("VEX_SIM_BUS", "7=VDS3004A,9=VDS3002A", 1);
   ToolRun run = Scope({"--state", StatePath("search.json"), "-a", "GPIB0::9::INSTR", "search"});
   unsetenv("VEX_SIM_BUS");
