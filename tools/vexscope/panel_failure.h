@@ -6,9 +6,11 @@
 
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "vex/com/error_info.h"
 #include "vex/com/hresult.h"
+#include "vex/com/member_call.h"
 
 namespace vex::scope {
 
@@ -32,6 +34,22 @@ inline void CheckPanelCall(com::HRESULT hr) {
   std::string description = error.description.Str();
   if (description.empty()) description = com::HresultText(hr);
   throw PanelFailure(hr, description, error.source.Str());
+}
+
+// One member of the control by path ("AnalogChannels.Item(2).Enabled"),
+// with its arguments as words; throws PanelFailure when the call or the
+// path fails.
+inline com::MemberCallResult PanelMember(com::IDispatch* control, const std::string& path,
+                                         com::MemberAction action,
+                                         const std::vector<std::string>& words = {}) {
+  com::MemberCallResult result;
+  com::MemberCallIssue issue;
+  const com::HRESULT hr =
+      com::CallMemberPath(control, path, action, words, nullptr, &result, &issue);
+  if (com::FAILED(hr) && issue.problem != com::MemberProblem::kNone)
+    throw PanelFailure(hr, issue.message);
+  CheckPanelCall(hr);
+  return result;
 }
 
 }  // namespace vex::scope

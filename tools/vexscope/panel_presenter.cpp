@@ -10,6 +10,7 @@
 #include "result_printer.h"
 #include "screen_image.h"
 #include "vex/com/member_call.h"
+#include "vex/server/vexr7100.h"
 #include "waveform_plot.h"
 
 namespace vex::scope {
@@ -24,22 +25,8 @@ constexpr int kAutoRefreshSeconds[] = {1, 2, 5, 10, 30};
 // The error title of the control (string 104, "Vexan 8100 Scope Control Error").
 constexpr int kControlErrorTitle = 104;
 
-// One member of the control by path ("AnalogChannels.Item(2).Enabled"),
-// with its arguments as words; throws PanelFailure.
-com::MemberCallResult Member(com::IDispatch* control, const std::string& path, MemberAction action,
-                             const std::vector<std::string>& words = {}) {
-  com::MemberCallResult result;
-  com::MemberCallIssue issue;
-  const com::HRESULT hr =
-      com::CallMemberPath(control, path, action, words, nullptr, &result, &issue);
-  if (com::FAILED(hr) && issue.problem != com::MemberProblem::kNone)
-    throw PanelFailure(hr, issue.message);
-  CheckPanelCall(hr);
-  return result;
-}
-
 Variant Value(com::IDispatch* control, const std::string& path) {
-  const com::MemberCallResult r = Member(control, path, MemberAction::kGet);
+  const com::MemberCallResult r = PanelMember(control, path, MemberAction::kGet);
   return r.retval ? r.retval->value : Variant();
 }
 
@@ -49,18 +36,6 @@ ui::MessageBoxRequest ErrorBox(std::string title, std::string text) {
   box.text = std::move(text);
   box.flags = ui::mb::kOkOnly | ui::mb::kCritical | ui::mb::kForeground;
   return box;
-}
-
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
-
-std::string Suffix(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  const std::size_t dot = path.rfind('.');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
-  return Lower(path.substr(dot));
 }
 
 }  // namespace
@@ -76,18 +51,6 @@ PanelPresenter::~PanelPresenter() {
   auto_refresh_.reset();
   start_.reset();
   setups_.reset();
-}
-
-int PanelPresenter::ImageFormatOf(const std::string& path) {
-  const std::string suffix = Suffix(path);
-  if (suffix == ".png") return -1;
-  if (suffix == ".bmp") return 0;
-  if (suffix == ".gif") return 3;
-  if (suffix == ".wmf") return 4;
-  if (suffix == ".emf") return 5;
-  if (suffix == ".tif" || suffix == ".tiff") return 6;
-  if (suffix == ".jpg" || suffix == ".jpeg") return 7;
-  return -2;
 }
 
 void PanelPresenter::Build() {
@@ -270,7 +233,7 @@ void PanelPresenter::Connect() {
     Progress("Connecting", 0, 1);
     connection_error_.clear();
     try {
-      Member(control_.Get(), "Initialize", MemberAction::kCall);
+      PanelMember(control_.Get(), "Initialize", MemberAction::kCall);
     } catch (const PanelFailure& e) {
       std::string first = e.what();
       connection_error_ = first.substr(0, first.find_first_of("\r\n"));
@@ -281,21 +244,21 @@ void PanelPresenter::Connect() {
 }
 
 void PanelPresenter::Run() {
-  Act("", false, [this] { Member(control_.Get(), "Run", MemberAction::kCall); });
+  Act("", false, [this] { PanelMember(control_.Get(), "Run", MemberAction::kCall); });
 }
 
 void PanelPresenter::Stop() {
-  Act("", false, [this] { Member(control_.Get(), "StopTrigger", MemberAction::kCall); });
+  Act("", false, [this] { PanelMember(control_.Get(), "StopTrigger", MemberAction::kCall); });
 }
 
 void PanelPresenter::Single() {
-  Act("", false, [this] { Member(control_.Get(), "SingleTrigger", MemberAction::kCall); });
+  Act("", false, [this] { PanelMember(control_.Get(), "SingleTrigger", MemberAction::kCall); });
 }
 
 void PanelPresenter::AutoScale() {
   Act("", false, [this] {
     Progress("AutoScale", 0, 1);
-    Member(control_.Get(), "AutoScale", MemberAction::kCall);
+    PanelMember(control_.Get(), "AutoScale", MemberAction::kCall);
   });
   ShowStatus();
 }
@@ -303,7 +266,7 @@ void PanelPresenter::AutoScale() {
 void PanelPresenter::Digitize() {
   Act("", true, [this] {
     Progress("Digitize", 0, 1);
-    Member(control_.Get(), "Digitize", MemberAction::kCall);
+    PanelMember(control_.Get(), "Digitize", MemberAction::kCall);
     ReadChannels();
     Measure();
   });
@@ -330,7 +293,7 @@ void PanelPresenter::ReadChannels() {
         Value(control_.Get(), "AnalogChannels.Item(" + channel + ").Enabled").ToBool(&enabled));
     if (enabled == com::VARIANT_FALSE) continue;
     const com::MemberCallResult r =
-        Member(control_.Get(), "GetWaveformData", MemberAction::kCall, {channel, "0"});
+        PanelMember(control_.Get(), "GetWaveformData", MemberAction::kCall, {channel, "0"});
     if (r.outs.size() < 2) throw PanelFailure(com::E_UNEXPECTED, "GetWaveformData gave no data");
     AddChannel(set, FromChannelArrays(r.outs[0].value, r.outs[1].value, "CHAN" + channel));
   }
@@ -367,7 +330,7 @@ void PanelPresenter::Measure() {
       std::string cell = "n/a";
       try {
         const com::MemberCallResult m =
-            Member(control_.Get(), "Measure." + names[r], MemberAction::kCall, {channel});
+            PanelMember(control_.Get(), "Measure." + names[r], MemberAction::kCall, {channel});
         if (m.retval) cell = MeasurementText(names[r], m.retval->value);
       } catch (const PanelFailure&) {
         // The instrument could not take this one (no edge, no period).
@@ -430,33 +393,30 @@ void PanelPresenter::SaveScreen() {
     std::optional<std::string> path;
     CheckPanelCall(toolkit_.ShowFileDialog(form_->Handle(), request, &path));
     if (!path) return;
-    const int format = ImageFormatOf(*path);
     Progress("Reading the screen", 0, 1);
-    if (format == -2) {
-      throw PanelFailure(com::E_INVALIDARG,
-                         "Unknown image format: use .png, .bmp, .gif, .tif, .jpg, .wmf or .emf.");
-    }
-    if (format == -1) {
+    // The server writes every format but PNG, by the file name's suffix.
+    if (HasPngSuffix(*path)) {
       TempFile bmp(".bmp");
-      Member(control_.Get(), "SaveScreenImage", MemberAction::kCall, {'"' + bmp.path() + '"', "0"});
+      PanelMember(control_.Get(), "SaveScreenImage", MemberAction::kCall,
+                  {'"' + bmp.path() + '"', std::to_string(server::VexR7100_ImageFormat_BMP)});
       ConvertBmpFileToPng(bmp.path(), *path);
       return;
     }
-    Member(control_.Get(), "SaveScreenImage", MemberAction::kCall,
-           {'"' + *path + '"', std::to_string(format)});
+    PanelMember(control_.Get(), "SaveScreenImage", MemberAction::kCall,
+                {'"' + *path + '"', std::to_string(server::VexR7100_ImageFormat_UseSuffix)});
   });
 }
 
 void PanelPresenter::Properties() {
   Act("", false,
-      [this] { Member(control_.Get(), "ShowPropertyPages", MemberAction::kCall, {"0"}); });
+      [this] { PanelMember(control_.Get(), "ShowPropertyPages", MemberAction::kCall, {"0"}); });
   if (after_pages_) after_pages_();
   Act("", false, [this] { setups_->Reload(); });
   ShowStatus();
 }
 
 void PanelPresenter::About() {
-  Act("", false, [this] { Member(control_.Get(), "AboutBox", MemberAction::kCall); });
+  Act("", false, [this] { PanelMember(control_.Get(), "AboutBox", MemberAction::kCall); });
 }
 
 }  // namespace vex::scope

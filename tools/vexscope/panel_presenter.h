@@ -71,12 +71,6 @@ class PanelPresenter {
   // The data of the last reading: time and one column per enabled channel.
   const WaveformSet& Data() const { return data_; }
 
-  // The image format constant of the control for a file name's suffix
-  // (".bmp" 0, ".gif" 3, ".wmf" 4, ".emf" 5, ".tif"/".tiff" 6,
-  // ".jpg"/".jpeg" 7); -1 for ".png", made here from a BMP capture; -2 for
-  // any other suffix.
-  static int ImageFormatOf(const std::string& path);
-
  private:
   void Build();
   // Runs an action under the busy flag with its progress; a failure shows

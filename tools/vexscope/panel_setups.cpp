@@ -146,14 +146,8 @@ void PanelSetups::Send() {
 }
 
 bool PanelSetups::ConfirmIOConfiguration() {
-  com::MemberCallResult result;
-  com::MemberCallIssue issue;
-  const com::HRESULT hr =
-      com::CallMemberPath(control_, "ConfirmSetupIOConfiguration", com::MemberAction::kCall, {},
-                          nullptr, &result, &issue);
-  if (com::FAILED(hr) && issue.problem != com::MemberProblem::kNone)
-    throw PanelFailure(hr, issue.message);
-  CheckPanelCall(hr);
+  const com::MemberCallResult result =
+      PanelMember(control_, "ConfirmSetupIOConfiguration", com::MemberAction::kCall);
   com::VARIANT_BOOL proceed = com::VARIANT_TRUE;
   if (result.retval) (void)result.retval->value.ToBool(&proceed);
   return proceed != com::VARIANT_FALSE;

@@ -105,7 +105,9 @@ double Range(com::IDispatch* control) {
                                 nullptr, &result, &issue),
             com::S_OK);
   double value = 0;
-  if (result.retval) EXPECT_EQ(result.retval->value.ToR8(&value), com::S_OK);
+  if (result.retval) {
+    EXPECT_EQ(result.retval->value.ToR8(&value), com::S_OK);
+  }
   return value;
 }
 
