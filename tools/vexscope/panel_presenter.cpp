@@ -56,7 +56,7 @@ PanelPresenter::~PanelPresenter() {
 void PanelPresenter::Build() {
   form_ = toolkit_.CreateForm("FrmPanel");
   ui::Form& f = *form_;
-  f.SetTitle("vexscope - " + texts_.Text(105, "Vexan 8100 Series Scope Control"));
+  f.SetTitle("vexscope - " + texts_.Text(105));
   f.SetSize({kWidth, kHeight});
   status_ = f.AddLabel("lblStatus", "", {8, 8, kWidth - 16, 22});
 
@@ -116,7 +116,7 @@ void PanelPresenter::Build() {
   }
   progress_text_ = f.AddLabel("lblProgress", "", {704, 520, kWidth - 712, 20});
   progress_ = f.AddProgressBar("prgOperation", {704, 544, kWidth - 712, 18});
-  cancel_button_ = f.AddButton("cmdCancel", texts_.Text(112, "Cancel"), {704, 570, 110, 28});
+  cancel_button_ = f.AddButton("cmdCancel", texts_.Text(112), {704, 570, 110, 28});
   cancel_button_->SetUsableWhileWaiting(true);
   cancel_button_->SetEnabled(false);
   cancel_button_->OnClick([this] { CancelOperation(); });
@@ -141,7 +141,7 @@ void PanelPresenter::Build() {
   Act("", false, [this] { setups_->Reload(); });
   f.OnError([this](std::string_view what) {
     toolkit_.ShowMessageBox(form_->Handle(),
-                            ErrorBox(texts_.Text(kControlErrorTitle, "Error"), std::string(what)));
+                            ErrorBox(texts_.Text(kControlErrorTitle), std::string(what)));
   });
   ShowStatus();
 }
@@ -178,7 +178,7 @@ void PanelPresenter::Act(const std::string& title, bool cancellable,
   if (!failure) return;
   std::string box_title = title;
   if (box_title.empty()) box_title = failure->source();
-  if (box_title.empty()) box_title = texts_.Text(kControlErrorTitle, "Error");
+  if (box_title.empty()) box_title = texts_.Text(kControlErrorTitle);
   toolkit_.ShowMessageBox(form_->Handle(), ErrorBox(box_title, failure->what()));
   // The status line follows the connection: an error that closed it shows.
   Variant connected;
@@ -200,7 +200,7 @@ void PanelPresenter::Progress(const std::string& text, int value, int maximum) {
 
 void PanelPresenter::ShowStatus() {
   Variant address;
-  std::string line = texts_.Text(203, "Address") + ": ";
+  std::string line = texts_.Text(203) + ": ";
   if (com::SUCCEEDED(com::GetProperty(control_.Get(), "Address", &address)))
     line += address.BstrVal().Str();
   com::SetErrorInfo(0, nullptr);
@@ -366,8 +366,8 @@ void PanelPresenter::SaveCsv() {
     ui::FileDialogRequest request;
     request.kind = ui::FileDialogKind::kSave;
     request.title = "Save as CSV";
-    request.filter = std::string("CSV files (*.csv)\0*.csv\0", 24) +
-                     texts_.Text(723, "All Files (*.*)") + std::string("\0*.*\0", 5);
+    request.filter = std::string("CSV files (*.csv)\0*.csv\0", 24) + texts_.Text(723) +
+                     std::string("\0*.*\0", 5);
     request.file_name = "waveforms.csv";
     request.default_extension = "csv";
     request.flags = ui::ofn::kOverwritePrompt | ui::ofn::kHideReadOnly | ui::ofn::kPathMustExist;

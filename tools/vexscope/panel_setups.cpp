@@ -26,22 +26,22 @@ PanelSetups::PanelSetups(ui::Toolkit& toolkit, ui::Form& form, com::IDispatch* c
     : toolkit_(toolkit), form_(form), control_(control), texts_(texts), run_(std::move(run)) {
   constexpr int kButtonWidth = 110;
   const int list_width = area.width - kButtonWidth - 8;
-  form.AddLabel("lblSetups", texts.Text(600, "Setups"), {area.left, area.top, list_width, 18});
+  form.AddLabel("lblSetups", texts.Text(600), {area.left, area.top, list_width, 18});
   list_ = form.AddListView("lstSetups", {area.left, area.top + 20, list_width, area.height - 20});
-  list_->SetColumns({{texts.Text(601, "Name"), list_width / 3, ui::Align::kLeft},
-                     {texts.Text(602, "Comments"), list_width * 2 / 3 - 8, ui::Align::kLeft}});
+  list_->SetColumns({{texts.Text(601), list_width / 3, ui::Align::kLeft},
+                     {texts.Text(602), list_width * 2 / 3 - 8, ui::Align::kLeft}});
   const int x = area.left + list_width + 8;
   int y = area.top + 20;
-  const auto add = [&](const char* name, int id, const char* english, void (PanelSetups::*act)()) {
-    ui::Button* button = form.AddButton(name, texts.Text(id, english), {x, y, kButtonWidth, 28});
+  const auto add = [&](const char* name, int id, void (PanelSetups::*act)()) {
+    ui::Button* button = form.AddButton(name, texts.Text(id), {x, y, kButtonWidth, 28});
     button->OnClick([this, act] { (this->*act)(); });
     y += 34;
     return button;
   };
-  get_ = add("cmdSetupGet", 606, "Get", &PanelSetups::Get);
-  send_ = add("cmdSetupSend", 607, "Send", &PanelSetups::Send);
-  open_ = add("cmdSetupOpen", 609, "Open", &PanelSetups::Open);
-  save_as_ = add("cmdSetupSaveAs", 610, "Save As", &PanelSetups::SaveAs);
+  get_ = add("cmdSetupGet", 606, &PanelSetups::Get);
+  send_ = add("cmdSetupSend", 607, &PanelSetups::Send);
+  open_ = add("cmdSetupOpen", 609, &PanelSetups::Open);
+  save_as_ = add("cmdSetupSaveAs", 610, &PanelSetups::SaveAs);
 }
 
 void PanelSetups::Reload() {
@@ -105,7 +105,7 @@ int PanelSetups::Ask(const std::string& text, std::uint32_t flags, const std::st
 }
 
 void PanelSetups::Get() {
-  run_(texts_.Text(650, "Setups Error"), [this] {
+  run_(texts_.Text(650), [this] {
     std::string name;
     const auto setup = Selected(&name);
     if (!setup) return;
@@ -122,7 +122,7 @@ void PanelSetups::Get() {
 }
 
 void PanelSetups::Send() {
-  run_(texts_.Text(650, "Setups Error"), [this] {
+  run_(texts_.Text(650), [this] {
     std::string name;
     const auto setup = Selected(&name);
     if (!setup) return;
@@ -172,7 +172,7 @@ void PanelSetups::RememberFolder(const std::string& path) {
 }
 
 void PanelSetups::Open() {
-  run_(texts_.Text(650, "Setups Error"), [this] {
+  run_(texts_.Text(650), [this] {
     if (!setups_) return;
     Bstr folder;
     CheckPanelCall(setups_->get_InitialDirectory(&folder));
@@ -212,7 +212,7 @@ void PanelSetups::Open() {
 }
 
 void PanelSetups::SaveAs() {
-  run_(texts_.Text(650, "Setups Error"), [this] {
+  run_(texts_.Text(650), [this] {
     std::string name;
     const auto setup = Selected(&name);
     if (!setup) return;

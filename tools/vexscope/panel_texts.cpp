@@ -29,17 +29,17 @@ std::int32_t PanelTexts::OffsetOf(std::int32_t country_code) {
   return 0;
 }
 
-std::string PanelTexts::Text(int base_id, const std::string& fallback) const {
-  if (!library_) return fallback;
+std::string PanelTexts::Text(int base_id) const {
+  if (!library_) return {};
   com::Variant text;
+  com::Bstr value;
   if (com::FAILED(com::CallMethod(library_.Get(), "LoadResString",
                                   {com::Variant(static_cast<std::int32_t>(offset_ + base_id))},
-                                  &text))) {
+                                  &text)) ||
+      com::FAILED(text.ToBstr(&value))) {
     com::SetErrorInfo(0, nullptr);
-    return fallback;
+    return {};
   }
-  com::Bstr value;
-  if (com::FAILED(text.ToBstr(&value)) || value.Str().empty()) return fallback;
   return value.Str();
 }
 

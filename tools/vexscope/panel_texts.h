@@ -14,8 +14,8 @@ namespace vex::scope {
 
 class PanelTexts {
  public:
-  // Reads the control's CountryCode; without the resource library every
-  // text is the English fallback.
+  // Reads the control's CountryCode. The resource library is there
+  // whenever the control is (the control cannot be made without it).
   explicit PanelTexts(com::IDispatch* control);
 
   // The string offset of a country code (1 English 0, 33 French 1000, ...,
@@ -23,9 +23,9 @@ class PanelTexts {
   static std::int32_t OffsetOf(std::int32_t country_code);
 
   std::int32_t Offset() const { return offset_; }
-  // The table's text of `base_id` in the control's language; `fallback`
-  // when the library is missing or has no such text.
-  std::string Text(int base_id, const std::string& fallback = {}) const;
+  // The table's text of `base_id` in the control's language; empty when
+  // the library is missing.
+  std::string Text(int base_id) const;
 
  private:
   com::ComPtr<com::IDispatch> library_;
