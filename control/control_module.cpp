@@ -13,9 +13,9 @@ namespace {
 
 const com::ServerModule& Module() {
   static const com::ServerModule module{{
-      {com::ClassRegistration{kVexR7100ScopeClsid, "Vex9100CtrlLib.VexR7100Scope.1",
-                              "Vex9100CtrlLib.VexR7100Scope", "VexR7100Scope Control", "Apartment",
-                              "", kControlTypeLibraryName, true},
+      {com::ClassRegistration{kScopeControlClsid, kScopeControlProgIDVersion, kScopeControlProgID,
+                              "VexR7100Scope Control", "Apartment", "", kControlTypeLibraryName,
+                              true},
        [](const com::IID& iid, void** out) {
          auto control = com::MakeObject<VexR7100Scope>();
          return control->QueryInterface(iid, out);

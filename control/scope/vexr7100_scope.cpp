@@ -183,7 +183,7 @@ HRESULT VexR7100Scope::FindConnectionPoint(const com::IID& iid, com::IConnection
 
 HRESULT VexR7100Scope::GetClassID(com::CLSID* clsid) {
   if (!clsid) return com::E_POINTER;
-  *clsid = kVexR7100ScopeClsid;
+  *clsid = kScopeControlClsid;
   return com::S_OK;
 }
 

@@ -30,7 +30,6 @@
 
 namespace vex::control {
 
-inline constexpr com::CLSID kVexR7100ScopeClsid = kScopeControlClsid;
 // The dispatch event interface of SupportMessage.
 inline constexpr com::IID kVexR7100ScopeEventsIid = kScopeControlEventsIid;
 inline constexpr const char* kControlTypeLibraryName = "Vex9100CtrlLib";

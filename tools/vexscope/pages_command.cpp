@@ -87,14 +87,14 @@ class CloseOnSignal {
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     for (int signal : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(signal, &action, nullptr);
+    // Windows shown after the signal (a box still opening) are closed too.
+    closing_.setInterval(100);
+    QObject::connect(&closing_, &QTimer::timeout, [] { QApplication::closeAllWindows(); });
     notifier_ = std::make_unique<QSocketNotifier>(g_signal_pipe[0], QSocketNotifier::Read);
     QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] {
       char bytes[16];
       while (::read(g_signal_pipe[0], bytes, sizeof bytes) > 0) {
       }
-      // Windows shown later (a box still opening) are closed too.
-      closing_.setInterval(100);
-      QObject::connect(&closing_, &QTimer::timeout, [] { QApplication::closeAllWindows(); });
       closing_.start();
       QApplication::closeAllWindows();
     });
