@@ -56,7 +56,9 @@ missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
-if [ ${#missing[@]} -gt 0 ]; then
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "install-deps: all ${#packages[@]} packages are installed"
+else
   echo "installing: ${missing[*]}"
   "${sudo_cmd[@]}" apt-get update
   # Through env, so that sudo's environment reset keeps the setting.
