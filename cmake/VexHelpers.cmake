@@ -18,19 +18,39 @@ function(vex_add_subdirectories)
   endforeach()
 endfunction()
 
-# vex_add_test(NAME name SOURCES ... LIBS ... [ENV VAR=VALUE ...] [TIMEOUT s])
+# vex_add_test(NAME name SOURCES ... LIBS ... [ENV VAR=VALUE ...] [TIMEOUT s]
+#              [NETNS] [LABELS label ...])
 # One GoogleTest program registered as one ctest entry. The tests of one
 # program share a process, so related cases can share a fixture.
+#
+# NETNS runs the program through vex_netns_run (tests/support): on a network,
+# a /run and a process tree of its own, for tests that need a port mapper
+# (port 111), fixed ports or broadcasts. Such tests never share those with
+# another test or the host, so they need no resource lock and run in
+# parallel; where no namespace can be made they are reported as skipped.
+#
+# LABELS: "timing" marks suites whose results depend on timing and on other
+# processes; continuous integration runs them several times in a row beside
+# a CPU hog.
 function(vex_add_test)
-  cmake_parse_arguments(T "" "NAME;TIMEOUT" "SOURCES;LIBS;ENV" ${ARGN})
+  cmake_parse_arguments(T "NETNS" "NAME;TIMEOUT" "SOURCES;LIBS;ENV;LABELS" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gmock GTest::gtest GTest::gtest_main)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)
   endif()
-  add_test(NAME ${T_NAME} COMMAND ${T_NAME})
+  if(T_NETNS)
+    add_test(NAME ${T_NAME} COMMAND vex_netns_run $<TARGET_FILE:${T_NAME}>)
+    set_tests_properties(${T_NAME} PROPERTIES SKIP_RETURN_CODE 77)
+    add_dependencies(${T_NAME} vex_netns_run)
+  else()
+    add_test(NAME ${T_NAME} COMMAND ${T_NAME})
+  endif()
   # Every test process gets a registry of its own in the build tree, so a
   # test never reads or writes the user's class registry.
   set(env "VEXCOM_REGISTRY=${CMAKE_BINARY_DIR}/test-registry/${T_NAME}.json" ${T_ENV})
   set_tests_properties(${T_NAME} PROPERTIES TIMEOUT ${T_TIMEOUT} ENVIRONMENT "${env}")
+  if(T_LABELS)
+    set_tests_properties(${T_NAME} PROPERTIES LABELS "${T_LABELS}")
+  endif()
 endfunction()

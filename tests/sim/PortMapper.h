@@ -49,8 +49,8 @@ class PortMapper {
       return;
     }
     // This rpcbind adds 127.0.0.1 to the -h list itself and some versions
-    // crash on the duplicate, so another loopback address is the fallback.
-    for (const char* host : {"127.0.0.1", "127.0.0.2"}) {
+    // crash on the duplicate, so another loopback address comes first.
+    for (const char* host : {"127.0.0.2", "127.0.0.1"}) {
       pid_ = fork();
       if (pid_ == 0) {
         execl("/usr/sbin/rpcbind", "rpcbind", "-f", "-h", host, static_cast<char*>(nullptr));
