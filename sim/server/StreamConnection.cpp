@@ -2,6 +2,7 @@
 
 #include <poll.h>
 #include <sys/socket.h>
+#include <termios.h>
 
 #include <algorithm>
 #include <array>
@@ -38,11 +39,25 @@ int StreamConnection::MillisUntilDue(Clock::time_point now) const {
   return static_cast<int>(left.count());
 }
 
+// A serial instrument set for XON/XOFF takes the host's start and stop
+// characters as flow control, never as input. The host's side of the pty
+// sends them when its line is set so (IXOFF): they are dropped here, and
+// the count of the bytes left is returned.
+ssize_t StreamConnection::DropFlowControl(std::span<uint8_t> bytes) const {
+  termios t{};
+  if (::tcgetattr(fd_, &t) != 0 || (t.c_iflag & IXOFF) == 0)
+    return static_cast<ssize_t>(bytes.size());
+  const auto kept =
+      std::remove_if(bytes.begin(), bytes.end(), [](uint8_t b) { return b == 0x11 || b == 0x13; });
+  return kept - bytes.begin();
+}
+
 void StreamConnection::OnReadable() {
   std::array<uint8_t, 65536> buffer;
   for (;;) {
-    const ssize_t n = ReadSome(fd_, buffer);
+    ssize_t n = ReadSome(fd_, buffer);
     if (n > 0) {
+      if (kind_ == Kind::kPty) n = DropFlowControl(std::span<uint8_t>(buffer.data(), n));
       session_->Write(std::span<const uint8_t>(buffer.data(), static_cast<std::size_t>(n)));
       Collect();
       continue;

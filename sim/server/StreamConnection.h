@@ -1,10 +1,13 @@
 // One byte-stream connection (a TCP client or the pty) to the instrument.
 #pragma once
 
+#include <sys/types.h>
+
 #include <chrono>
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "engine/Session.h"
@@ -51,6 +54,7 @@ class StreamConnection {
     bool close_after = false;
   };
 
+  ssize_t DropFlowControl(std::span<uint8_t> bytes) const;
   void Collect();
   void Close();
 

@@ -73,6 +73,25 @@ SerialTransport::~SerialTransport() {
   Close();
 }
 
+namespace {
+
+// The line's state outlives an open: a stop character (0x13) that came in
+// with binary data under XON/XOFF leaves output suspended for every later
+// opener. The driver resumes output suspended that way only on a start
+// character or when XON/XOFF output control is turned off, so it is turned
+// off here (the settings applied next turn it back on), and output that
+// tcflow(TCOOFF) suspended is resumed too.
+void ResumeOutput(int fd) {
+  termios t{};
+  if (::tcgetattr(fd, &t) == 0 && (t.c_iflag & IXON) != 0) {
+    t.c_iflag &= ~static_cast<tcflag_t>(IXON);
+    ::tcsetattr(fd, TCSANOW, &t);
+  }
+  ::tcflow(fd, TCOON);
+}
+
+}  // namespace
+
 Status SerialTransport::Open(Deadline) {
   Close();
   int fd = ::open(path_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -97,6 +116,7 @@ Status SerialTransport::Open(Deadline) {
   struct stat st_buf {};
   is_pty_ = ::fstat(fd, &st_buf) == 0 && major(st_buf.st_rdev) >= kPtySlaveMajorFirst &&
             major(st_buf.st_rdev) <= kPtySlaveMajorLast;
+  ResumeOutput(fd);
   Status st = ApplySettings(settings_);
   if (st.ok()) st = SetDtr(dtr_);
   if (st.ok()) st = SetRts(rts_);
@@ -104,6 +124,9 @@ Status SerialTransport::Open(Deadline) {
     Close();
     return st;
   }
+  // An earlier opener may have stopped the instrument's output: with
+  // XON/XOFF it gets a start character. Input left from before is dropped.
+  if (settings_.handshake == Handshake::kXonXoff) ::tcflow(fd_, TCION);
   ::tcflush(fd_, TCIFLUSH);
   return {};
 }

@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <pthread.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -66,6 +67,22 @@ inline std::string ReadLine(int fd) {
     line += c;
     if (c == '\n') return line;
   }
+}
+
+// Reads n bytes, waiting at most a second for each; fewer on close or when
+// none comes.
+inline std::string ReadBytes(int fd, std::size_t n) {
+  std::string bytes;
+  while (bytes.size() < n) {
+    pollfd ready{fd, POLLIN, 0};
+    if (::poll(&ready, 1, 1000) != 1) return bytes;
+    char c;
+    ssize_t r = ::read(fd, &c, 1);
+    if (r < 0 && errno == EINTR) continue;
+    if (r <= 0) return bytes;
+    bytes += c;
+  }
+  return bytes;
 }
 
 // A thread for the peer that never takes SIGALRM, so that the timer signals

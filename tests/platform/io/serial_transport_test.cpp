@@ -87,6 +87,7 @@ TEST(SerialTransportTest, XoffFromTheDevicePausesOutputUntilXon) {
   PtyPeer peer("Handshake=XON_XOFF");
   ASSERT_TRUE(peer.Start());
   SerialTransport& s = Serial(peer);
+  EXPECT_EQ(testing::ReadBytes(peer.fd(), 1), "\x11");  // sent by the open
   ASSERT_TRUE(WriteFully(peer.fd(), "\x13"));
   std::this_thread::sleep_for(milliseconds(50));
   Status st = s.Write(Bytes("*IDN?\n"), DeadlineAfter(milliseconds(200)));
@@ -98,6 +99,31 @@ TEST(SerialTransportTest, XoffFromTheDevicePausesOutputUntilXon) {
   std::uint8_t buf[8];
   auto r = s.Read(buf, DeadlineAfter(milliseconds(50)));
   EXPECT_EQ(r.status().code(), Errc::kTimeout);
+}
+
+// Binary data holding a stop character leaves the line's output suspended,
+// and that outlives the open; the next open resumes it, and drops the input
+// left from before.
+TEST(SerialTransportTest, OpeningAgainResumesOutputThatAStopCharacterInDataSuspended) {
+  PtyPeer peer("Handshake=XON_XOFF");
+  ASSERT_TRUE(peer.Start());
+  SerialTransport& s = Serial(peer);
+  EXPECT_EQ(testing::ReadBytes(peer.fd(), 1), "\x11");
+  ASSERT_TRUE(WriteFully(peer.fd(), std::string("#15\x01\x13\x02\x03\x04\n", 9)));
+  std::this_thread::sleep_for(milliseconds(50));
+  EXPECT_EQ(s.Write(Bytes("*IDN?\n"), DeadlineAfter(milliseconds(100))).code(), Errc::kTimeout);
+  s.Close();
+  ASSERT_TRUE(WriteFully(peer.fd(), "stale\n"));
+  std::this_thread::sleep_for(milliseconds(50));
+
+  ASSERT_TRUE(s.Open(DeadlineAfter(milliseconds(500))).ok());
+  // With XON/XOFF the instrument is told to go on too, before anything else.
+  EXPECT_EQ(testing::ReadBytes(peer.fd(), 1), "\x11");
+  Status st = s.Write(Bytes("*IDN?\n"), DeadlineAfter(milliseconds(500)));
+  ASSERT_TRUE(st.ok()) << st.ToString();
+  EXPECT_EQ(testing::ReadLine(peer.fd()), "*IDN?\n");
+  std::uint8_t buf[16];
+  EXPECT_EQ(s.Read(buf, DeadlineAfter(milliseconds(50))).status().code(), Errc::kTimeout);
 }
 
 TEST(SerialTransportTest, WhatIsPutWhileClosedIsAppliedByEveryOpen) {
