@@ -97,10 +97,23 @@ class SimulatedBusTransport final : public Transport {
   }
 
   bool delivers_end() const override { return true; }
+  // What arrived and was not read: the rest of a reply being read, and a
+  // reply that is due. A reply the instrument still holds is its own until
+  // a clear.
   Status DiscardInput() override {
     pending_.clear();
+    if (waiting_ && Clock::now() >= ready_at_) waiting_.reset();
+    return {};
+  }
+  // A device clear (SDC): the instrument drops its output queue, and a
+  // reply held back for a delay goes with it.
+  bool can_clear() const override { return true; }
+  Status Clear(Deadline) override {
+    if (!bus_) return Status(Errc::kNotOpen, description() + " is not open.");
+    pending_.clear();
     waiting_.reset();
-    if (bus_) (void)bus_->Clear(static_cast<std::int16_t>(address_));
+    HRESULT hr = bus_->Clear(static_cast<std::int16_t>(address_));
+    if (FAILED(hr)) return Status(Errc::kIoError, com::TakeErrorDetails().description.Str());
     return {};
   }
   std::string description() const override {

@@ -76,6 +76,7 @@ Status Session::Open() {
   Status st = transport_->Open(NextDeadline());
   open_ = st.ok();
   broken_ = false;
+  late_reply_ = false;
   if (st.ok()) (void)reader_.Discard();
   return st;
 }
@@ -88,6 +89,7 @@ void Session::Close() {
   transport_->Close();
   open_ = false;
   broken_ = false;
+  late_reply_ = false;
 }
 
 Status Session::Track(Status status) {
@@ -96,6 +98,61 @@ Status Session::Track(Status status) {
     broken_by_ = status.message();
   }
   return status;
+}
+
+Status Session::TrackRead(Status status) {
+  if (status.ok())
+    late_reply_ = false;
+  else if (status.code() == Errc::kTimeout)
+    late_reply_ = true;
+  return Track(std::move(status));
+}
+
+Status Session::DropLateReply(Deadline deadline) {
+  late_reply_ = false;
+  if (transport_->can_clear()) {
+    (void)reader_.Discard();
+    Status st = transport_->Clear(deadline);
+    if (!st.ok()) {
+      return Track(Status(st.code(),
+                          "cannot clear " + transport_->description() +
+                              " of the late reply to a query that timed out: " + st.message(),
+                          st.sys_errno()));
+    }
+    if (log_)
+      log_->Note(address_, "cleared " + transport_->description() +
+                               ": the late reply to a query that timed out cannot answer another");
+    return {};
+  }
+  // The late reply is waited for and read like any reply, then dropped.
+  // An instrument may also never answer (a query it did not know): the wait
+  // takes half of this call's time, so that the write still goes out.
+  const Deadline until = Clock::now() + (deadline - Clock::now()) / 2;
+  ByteVector late;
+  Status st;
+  if (reader_.term_char() == MessageReader::kNoTermChar && !transport_->delivers_end()) {
+    // Without a termination character a reply ends when the line is quiet.
+    reader_.DiscardUntilQuiet(until);
+  } else {
+    auto first = reader_.PeekReplyStart(until);
+    st = first.status();
+    if (first.ok() && first.value() == '#') {
+      st = reader_.ReadBlock(late, until, MessageReader::BlockHeader::kKeep);
+      if (st.code() == Errc::kMalformed) reader_.DiscardUntilQuiet(until);
+    } else if (first.ok()) {
+      st = reader_.ReadMessage(late, until);
+    }
+  }
+  if (!st.ok() && BreaksLink(st)) return Track(std::move(st));
+  if (log_) {
+    log_->Note(address_, st.code() == Errc::kTimeout
+                             ? "no late reply to the query that timed out came within half "
+                               "the timeout; it is taken as never coming"
+                             : "dropped the late reply to a query that timed out (" +
+                                   std::to_string(late.size()) + " bytes)");
+  }
+  (void)reader_.Discard();
+  return {};
 }
 
 Status Session::Reopen(Deadline deadline, bool retry) {
@@ -126,6 +183,7 @@ Status Session::Reopen(Deadline deadline, bool retry) {
     return failed;
   }
   broken_ = false;
+  late_reply_ = false;
   (void)reader_.Discard();
   if (log_) log_->Note(address_, "reopened " + transport_->description() + " " + why);
   return {};
@@ -137,6 +195,9 @@ Status Session::Recover() {
     return transfer.Refusal();
   if (!open_) return {};
   if (broken_ || transport_->PeerClosed()) return Reopen(NextDeadline(), false);
+  // A late reply is cleared now where the transport can; a serial line
+  // leaves it to the next write, which waits for it.
+  if (late_reply_ && transport_->can_clear()) return DropLateReply(NextDeadline());
   (void)reader_.Discard();
   return {};
 }
@@ -154,6 +215,13 @@ VEX_HOT Status Session::Write(std::span<const std::uint8_t> data) {
     if (log_) log_->Record(address_, TrafficLog::Direction::kWrite, data);
     return Track(transport_->Write(data, deadline));
   }
+  if (late_reply_) [[unlikely]] {
+    Deadline deadline = NextDeadline();
+    if (Status st = DropLateReply(deadline); !st.ok()) return st;
+    if (log_) log_->Record(address_, TrafficLog::Direction::kWrite, data);
+    return Track(transport_->Write(data, deadline));
+  }
+  (void)reader_.Discard();
   if (log_) log_->Record(address_, TrafficLog::Direction::kWrite, data);
   Status st = transport_->WriteWithin(data, timeout_);
   if (!st.ok()) [[unlikely]]
@@ -177,7 +245,7 @@ Status Session::ReadMessage(ByteVector& out) {
   if (Status st = ReopenIfBroken(deadline); !st.ok()) return st;
   Status st = reader_.ReadMessage(out, deadline);
   if (!out.empty() || st.ok()) LogRead(out);
-  return Track(std::move(st));
+  return TrackRead(std::move(st));
 }
 
 Status Session::ReadMessage(std::string& out) {
@@ -188,7 +256,7 @@ Status Session::ReadMessage(std::string& out) {
   if (Status st = ReopenIfBroken(deadline); !st.ok()) return st;
   Status st = reader_.ReadMessage(out, deadline);
   if (!out.empty() || st.ok()) LogRead(Bytes(out));
-  return Track(std::move(st));
+  return TrackRead(std::move(st));
 }
 
 Status Session::ReadBlock(ByteVector& out, MessageReader::BlockHeader header,
@@ -201,7 +269,7 @@ Status Session::ReadBlock(ByteVector& out, MessageReader::BlockHeader header,
   Status st = reader_.ReadBlock(out, deadline, header, info);
   if (st.code() == Errc::kMalformed) reader_.DiscardUntilQuiet(deadline);
   if (!out.empty() || st.ok()) LogRead(out);
-  return Track(std::move(st));
+  return TrackRead(std::move(st));
 }
 
 VEX_HOT Status Session::ReadReply(ByteVector& out, bool* is_block, MessageReader::BlockInfo* info) {
@@ -214,7 +282,7 @@ VEX_HOT Status Session::ReadReply(ByteVector& out, bool* is_block, MessageReader
     if (Status st = Reopen(deadline, true); !st.ok()) return st;
   }
   auto first = reader_.PeekReplyStart(deadline);
-  if (!first.ok()) return Track(first.status());
+  if (!first.ok()) return TrackRead(first.status());
   Status st;
   if (first.value() == '#') {
     *is_block = true;
@@ -225,7 +293,8 @@ VEX_HOT Status Session::ReadReply(ByteVector& out, bool* is_block, MessageReader
   }
   if (!out.empty() || st.ok()) LogRead(out);
   if (!st.ok()) [[unlikely]]
-    return Track(std::move(st));
+    return TrackRead(std::move(st));
+  late_reply_ = false;
   return st;
 }
 
@@ -237,7 +306,7 @@ Status Session::ReadBytes(std::size_t n, ByteVector& out) {
   if (Status st = ReopenIfBroken(deadline); !st.ok()) return st;
   Status st = reader_.ReadBytes(n, out, deadline);
   if (!out.empty() || st.ok()) LogRead(out);
-  return Track(std::move(st));
+  return TrackRead(std::move(st));
 }
 
 Status Session::Discard() {

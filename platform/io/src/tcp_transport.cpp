@@ -188,4 +188,10 @@ Status TcpTransport::DiscardInput() {
   return {};
 }
 
+Status TcpTransport::Clear(Deadline deadline) {
+  if (fd_ < 0) return Status(Errc::kNotOpen, description() + " is not open");
+  Close();
+  return Open(deadline);
+}
+
 }  // namespace vex::io

@@ -16,9 +16,26 @@
 //   - reopening retries until the transfer's own deadline, so a dead
 //     instrument still fails each call within its timeout; a reopen that
 //     fails says which link and why, and the next transfer tries again;
-//   - a timeout on a link that is up never reopens it.
+//   - a timeout on a link that is up never marks it broken (but see below
+//     for the reply it waited for).
 // Each reopen, and each failed one, is noted in the traffic log. The
 // timeout, termination character and size limit stay as they were.
+//
+// No reply is ever given to the wrong query:
+//   - each write first drops input that arrived and was not read (what an
+//     earlier exchange left behind), as an IEEE 488.2 instrument drops an
+//     unread reply when the next message comes;
+//   - after a read that timed out, the reply it waited for may still come.
+//     Before the next write, a transport that can (can_clear(): a device
+//     clear, or a raw socket connected afresh, whose output queue starts
+//     empty) makes the instrument drop it. Where that is not possible (a
+//     serial line), the next write first waits for that late reply, for up
+//     to half of its own timeout, and drops it; an instrument that never
+//     answers (a query it did not know) so costs the next write half its
+//     time, and a reply later than that can still reach the next query
+//     there. A read that succeeds after the timeout (the caller reading
+//     again) takes the late reply as its own, as asked.
+// Each dropped late reply is noted in the traffic log.
 #pragma once
 
 #include <chrono>
@@ -88,6 +105,11 @@ class Session {
   Status Reopen(Deadline deadline, bool retry);
   // Marks the link broken when `status` says the failure broke it.
   Status Track(Status status);
+  // Notes whether a read left a reply that may still come (a timeout).
+  Status TrackRead(Status status);
+  // Makes sure the reply to a read that timed out never answers the next
+  // write (see above).
+  Status DropLateReply(Deadline deadline);
 
   std::unique_ptr<Transport> transport_;
   MessageReader reader_;
@@ -97,6 +119,8 @@ class Session {
   bool open_ = false;
   bool broken_ = false;
   std::string broken_by_;  // what broke the link, for the log
+  // A read timed out since the last complete one: its reply may come late.
+  bool late_reply_ = false;
   // While a transfer waits, the thread's wait pump (vex/com/wait_pump.h)
   // may run handlers that reach this session again. Their transfers are
   // refused (Errc::kBusy) rather than mixing their bytes with the reply

@@ -32,6 +32,10 @@ class TcpTransport final : public Transport {
                      std::chrono::milliseconds timeout) override;
   Result<ReadResult> Read(std::span<std::uint8_t> buffer, Deadline deadline) override;
   Status DiscardInput() override;
+  // Connects afresh: the instrument drops the output of the old connection,
+  // so a reply still due on it never arrives on the new one.
+  bool can_clear() const override { return true; }
+  Status Clear(Deadline deadline) override;
   std::string description() const override;
   bool PeerClosed() const override;
 

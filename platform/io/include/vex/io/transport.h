@@ -78,6 +78,19 @@ class Transport {
   // command).
   virtual Status DiscardInput() { return {}; }
 
+  // After a read timed out, the instrument may still send the reply it was
+  // waiting for. Clear makes sure that late reply never answers a later
+  // query: it drops what arrived and makes the instrument drop what it has
+  // yet to send (a device clear, or a new connection whose output queue
+  // starts empty), within the deadline. A transport that cannot do that (a
+  // serial line) answers false from can_clear(); the session then waits for
+  // the late reply and drops it itself.
+  virtual bool can_clear() const { return false; }
+  virtual Status Clear(Deadline deadline) {
+    (void)deadline;
+    return DiscardInput();
+  }
+
   // What the transport is connected to, for messages ("127.0.0.1:5025",
   // "/dev/ttyS0").
   virtual std::string description() const = 0;
