@@ -63,7 +63,7 @@ VexR7100Scope::VexR7100Scope() {
   debug.SetSink(this);
   debug.SetToolkit(&ControlToolkit());
   debug.SetDebugMode(CDebug::kLogFile);
-  debug.Trace("VexR7100Scope", kModule, "UserControl_Initialize", "");
+  debug.Trace("", kModule, "UserControl_Initialize", "");
   // 2. The I/O configuration.
   io_configuration_ = com::MakeObject<CIOconfiguration>();
   // 3. Initial properties.

@@ -4,6 +4,10 @@
 // wrapper's settings and keys.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
 #include "cdebug.h"
 #include "control_support.h"
 #include "cvexr7100_ez.h"
@@ -35,6 +39,21 @@ TEST(ScopeControl, NewControlHasTheInitialPropertiesAndSavesOnlyWhatDiffers) {
   std::vector<std::string> keys;
   for (const auto& [key, value] : bag->Values()) keys.push_back(key);
   EXPECT_EQ(keys, (std::vector<std::string>{"DebugEnableMessageLog", "FontName"}));
+}
+
+// Each new control notes its creation in the log file with the log's own
+// example line: module and procedure, no text.
+TEST(ScopeControl, CreationIsTracedInTheLogFileWithModuleAndProcedureOnly) {
+  const char* folder = std::getenv("TMPDIR");
+  ASSERT_NE(folder, nullptr) << "the test runs with its own TMPDIR";
+  const std::string path = std::string(folder) + "/" + CDebug::kLogFileName;
+  Hosted scope;
+  std::ifstream in(path, std::ios::binary);
+  const std::string added((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(added.find("Trace:  -- At: File: VexR7100Scope; Function: UserControl_Initialize; "
+                       "\r\n"),
+            std::string::npos)
+      << added;
 }
 
 TEST(ScopeControl, SavedControlWithoutKeysLoadsTheBagDefaultFont) {
