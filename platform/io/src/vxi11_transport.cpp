@@ -41,6 +41,10 @@ constexpr long kErrorIoTimeout = 15;
 constexpr std::size_t kSmallestRecvSize = 1024;
 // Request sizes and piece lengths travel as 32-bit values.
 constexpr std::size_t kLargestRequest = 0x7fffffff;
+// Each read asks for this much more than the caller's buffer holds, and
+// keeps what comes past it for the next read: a block read to its length
+// then gets its trailing line feed with the same call.
+constexpr std::size_t kReadAhead = 64;
 // How long Close may block sending destroy_link.
 constexpr auto kCloseSendTime = 100ms;
 
@@ -67,22 +71,33 @@ xdrproc_t Xdr(F* f) {
   return reinterpret_cast<xdrproc_t>(f);
 }
 
-// device_read's reply, its data decoded straight into the caller's buffer;
-// a reply with more data than was asked for does not decode.
+// device_read's reply, its data decoded straight into the caller's buffer
+// and what is past it into the read-ahead; a reply with more data than was
+// asked for does not decode.
 struct ReadInto {
   std::uint8_t* data;
   u_int capacity;
+  std::uint8_t* ahead;
+  u_int ahead_capacity;
   long error = 0;
   long reason = 0;
   u_int count = 0;
+  u_int ahead_count = 0;
 };
 
 bool_t XdrReadInto(XDR* xdrs, ReadInto* into) {
   if (!xdr_Device_ErrorCode(xdrs, &into->error) || !xdr_long(xdrs, &into->reason)) return FALSE;
-  char* data = reinterpret_cast<char*>(into->data);
-  u_int count = 0;
-  if (!xdr_bytes(xdrs, &data, &count, into->capacity)) return FALSE;
-  into->count = count;
+  u_int length = 0;
+  if (!xdr_u_int(xdrs, &length) || length > into->capacity + into->ahead_capacity) return FALSE;
+  const u_int direct = std::min(length, into->capacity);
+  const u_int rest = length - direct;
+  char padding[4];
+  if ((direct > 0 && !XDR_GETBYTES(xdrs, reinterpret_cast<char*>(into->data), direct)) ||
+      (rest > 0 && !XDR_GETBYTES(xdrs, reinterpret_cast<char*>(into->ahead), rest)) ||
+      (length % 4 != 0 && !XDR_GETBYTES(xdrs, padding, 4 - length % 4)))
+    return FALSE;
+  into->count = direct;
+  into->ahead_count = rest;
   return TRUE;
 }
 
@@ -148,7 +163,8 @@ Vxi11Transport::Vxi11Transport(std::string host, std::string device, Options opt
       address_(std::make_unique<SocketAddress>()),
       core_(std::make_unique<RpcChannel>()),
       abort_(std::make_unique<RpcChannel>()),
-      client_id_(g_next_client_id++) {}
+      client_id_(g_next_client_id++),
+      ahead_(kReadAhead) {}
 
 Vxi11Transport::~Vxi11Transport() {
   Close();
@@ -231,6 +247,7 @@ void Vxi11Transport::Close() {
   }
   core_->Close();
   abort_->Close();
+  DropReadAhead();
   open_ = false;
   relink_ = false;
   locked_ = false;
@@ -270,6 +287,7 @@ Status Vxi11Transport::Relink(Deadline deadline) {
 }
 
 void Vxi11Transport::DropConnection() {
+  DropReadAhead();
   core_->Close();
   abort_->Close();
   if (open_) relink_ = true;
@@ -330,6 +348,9 @@ Status Vxi11Transport::DeviceError(long error, const char* call) {
 
 Status Vxi11Transport::Write(std::span<const std::uint8_t> data, Deadline deadline) {
   if (Status st = Ready(deadline); !st.ok()) return st;
+  // A new message makes the device drop what it had yet to send of the
+  // last reply; what was read ahead of it goes too.
+  DropReadAhead();
   std::size_t done = 0;
   // An empty write still goes out: one empty piece with END.
   do {
@@ -370,30 +391,57 @@ Status Vxi11Transport::Write(std::span<const std::uint8_t> data, Deadline deadli
 Result<ReadResult> Vxi11Transport::Read(std::span<std::uint8_t> buffer, Deadline deadline) {
   if (Status st = Ready(deadline); !st.ok()) return st;
   if (buffer.empty()) return ReadResult{};
+  if (ahead_at_ < ahead_count_) {
+    const std::size_t n = std::min(buffer.size(), ahead_count_ - ahead_at_);
+    std::memcpy(buffer.data(), ahead_.data() + ahead_at_, n);
+    ahead_at_ += n;
+    const bool end = ahead_at_ == ahead_count_ && ahead_end_;
+    if (ahead_at_ == ahead_count_) DropReadAhead();
+    return ReadResult{n, end};
+  }
   const auto left = deadline - Clock::now();
   if (left <= Clock::duration::zero()) return Status(Errc::kTimeout, "timed out reading " + label_);
   Device_ReadParms p{};
   p.lid = link_id_;
-  p.requestSize = static_cast<u_long>(std::min(buffer.size(), kLargestRequest));
+  const std::size_t direct = std::min(buffer.size(), kLargestRequest - kReadAhead);
+  p.requestSize = static_cast<u_long>(direct + kReadAhead);
   p.io_timeout = static_cast<u_long>(CeilMs(left));
   p.lock_timeout = p.io_timeout;
-  ReadInto into{buffer.data(), static_cast<u_int>(p.requestSize)};
+  ReadInto into{buffer.data(), static_cast<u_int>(direct), ahead_.data(),
+                static_cast<u_int>(kReadAhead)};
   const auto margin = ReplyMargin(left);
   RpcOutcome outcome = core_->Call(device_read, Xdr(xdr_Device_ReadParms), &p, Xdr(XdrReadInto),
                                    &into, deadline + margin);
   if (!outcome.answered()) return CallFailed(outcome, "device_read", left + margin, margin);
-  if (into.error == 0)
-    return ReadResult{into.count, (into.reason & (kReasonEnd | kReasonTermChar)) != 0};
-  if (into.error == kErrorIoTimeout) {
-    if (into.count > 0) return ReadResult{into.count, false};
+  if (into.error != 0 && into.error != kErrorIoTimeout)
+    return DeviceError(into.error, "device_read");
+  const bool end = (into.reason & (kReasonEnd | kReasonTermChar)) != 0 && into.error == 0;
+  if (into.ahead_count > 0) {
+    ahead_count_ = into.ahead_count;
+    ahead_at_ = 0;
+    ahead_end_ = end;
+  }
+  if (into.count > 0) return ReadResult{into.count, end && into.ahead_count == 0};
+  if (into.error == kErrorIoTimeout)
     return Status(Errc::kTimeout,
                   "timed out reading " + label_ + " (the device's I/O timeout, VXI-11 error 15)");
-  }
-  return DeviceError(into.error, "device_read");
+  return ReadResult{0, end};
+}
+
+Status Vxi11Transport::DiscardInput() {
+  DropReadAhead();
+  return {};
+}
+
+void Vxi11Transport::DropReadAhead() {
+  ahead_at_ = 0;
+  ahead_count_ = 0;
+  ahead_end_ = false;
 }
 
 Status Vxi11Transport::Clear(Deadline deadline) {
   if (Status st = Ready(deadline); !st.ok()) return st;
+  DropReadAhead();
   const auto left = deadline - Clock::now();
   if (left <= Clock::duration::zero())
     return Status(Errc::kTimeout, "timed out clearing " + label_);

@@ -144,6 +144,22 @@ TEST_F(Vxi11PeerTest, QueryGoesThroughThePortMapperAndTheLastReadCarriesEnd) {
   EXPECT_EQ(peer.devices(), std::vector<std::string>{"inst0"});
 }
 
+// A new message makes the device drop the rest of the last reply; nothing
+// of it may come before the new reply, however much a read took ahead.
+TEST_F(Vxi11PeerTest, NewMessageDropsTheRestOfTheLastReply) {
+  Vxi11Peer peer({});
+  auto t = To(peer);
+  ASSERT_TRUE(t->Open(DeadlineAfter(1s)).ok());
+  ASSERT_TRUE(t->Write(Bytes("*IDN?\n"), DeadlineAfter(1s)).ok());
+  std::uint8_t head[4];
+  auto r = t->Read(head, DeadlineAfter(1s));
+  ASSERT_TRUE(r.ok()) << r.status().ToString();
+  EXPECT_EQ(r->count, 4u);
+  EXPECT_FALSE(r->end);
+  ASSERT_TRUE(t->Write(Bytes("*IDN?\n"), DeadlineAfter(1s)).ok());
+  EXPECT_EQ(ReadMessage(*t, 1s, 64), "VEXAN,PEER,0,1\n");
+}
+
 // A device the server refuses fails the open by what the server said, and
 // no write goes to a link that does not exist.
 TEST_F(Vxi11PeerTest, RefusedLinkFailsOpenByItsMeaningAndNothingIsWritten) {

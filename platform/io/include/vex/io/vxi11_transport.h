@@ -22,8 +22,11 @@
 //
 // Writes go in pieces of at most the link's maxRecvSize, END on the last
 // piece only (an empty write is one empty piece with END). A read asks for as
-// many bytes as the buffer holds and reports END when the device ended the
-// message (reason END or termination character). Errors the device answers
+// many bytes as the buffer holds and a few more, which the next read gets
+// first (a block read to its length then takes its line feed along in the
+// same call), and reports END when the device ended the message (reason END
+// or termination character). A write, a clear and DiscardInput drop what was
+// read ahead, as the device drops the rest of a reply on a new message. Errors the device answers
 // are reported by their meaning (vxi11_errors.def): a device the server does
 // not know is Errc::kNotOpen ("no such device ..."), a device timeout
 // Errc::kTimeout, a lock held elsewhere Errc::kBusy.
@@ -40,6 +43,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "vex/io/transport.h"
 
@@ -79,6 +83,8 @@ class Vxi11Transport final : public Transport {
   Status Write(std::span<const std::uint8_t> data, Deadline deadline) override;
   Result<ReadResult> Read(std::span<std::uint8_t> buffer, Deadline deadline) override;
   bool delivers_end() const override { return true; }
+  // Drops what was read ahead (see Read).
+  Status DiscardInput() override;
   // device_clear, which makes the device drop the output it has yet to
   // send; a device that does not serve it gets a new link instead. A link
   // dropped after a held call is made anew first.
@@ -122,6 +128,7 @@ class Vxi11Transport final : public Transport {
                     Clock::duration margin);
   // A device error as a status by its meaning (vxi11_errors.def).
   Status DeviceError(long error, const char* call);
+  void DropReadAhead();
 
   std::string host_;
   std::string device_;
@@ -138,6 +145,11 @@ class Vxi11Transport final : public Transport {
   long client_id_ = 0;
   int abort_port_ = 0;
   std::size_t max_recv_size_ = 0;
+  // Bytes of the message being read that came past the caller's buffer.
+  std::vector<std::uint8_t> ahead_;
+  std::size_t ahead_at_ = 0;
+  std::size_t ahead_count_ = 0;
+  bool ahead_end_ = false;
 };
 
 }  // namespace vex::io
