@@ -16,7 +16,7 @@ namespace {
 constexpr std::uint32_t kHelpGetScreenImage = 10;
 constexpr std::uint32_t kHelpSaveScreenImage = 15;
 constexpr std::uint32_t kHelpUnknownFormat = 99;
-constexpr std::int32_t kScreenTransferMs = 60000;
+constexpr const char* kScreenTransfer = "The screen image transfer";
 
 // The screen's BMP bytes loaded into a bitmap.
 imaging::Bitmap LoadScreen(CCoreVexR7100& core, const Variant& image) {
@@ -43,19 +43,20 @@ imaging::Bitmap FetchScreen(CCoreVexR7100& core, VexR7100_ImageFormat format) {
 HRESULT QueryScreenImage(CCoreVexR7100& core, VexR7100_ImageFormat format, Variant* image) {
   if (!image) return com::E_POINTER;
   return core.RunMember(msg::kQueryScreenImageFailed, msg::kHelpDefault, [&]() -> HRESULT {
-    core.ExtendTimeout(kScreenTransferMs);
+    // The instrument renders the screen before the first byte comes.
+    core.ExtendTimeoutForLongTransfer();
     auto query = core.CommandQuery(kCmdScreenImage);
     if (!query) throw Refusal{core.NotSupported()};
     auto argument = ScreenQueryTable().WordOf(format);
     if (!argument)
       throw Refusal{core.ReportErrorEx(msg::kEnumNotRecognized, com::E_FAIL, kHelpUnknownFormat)};
     HRESULT hr = core.SendWithNoArg(*query + " " + std::string(*argument));
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr)) return core.LongTransferFailure(kScreenTransfer, hr);
     const bool bitmap_reply = core.Model().CommandSet() == 4;
     Variant reply;
     hr = ReadReply(core, bitmap_reply ? io::kFormatBlockData : io::kFormatBlockWithHeader, true,
                    &reply);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr)) return core.LongTransferFailure(kScreenTransfer, hr);
     if (bitmap_reply) {
       *image = std::move(reply);
       return com::S_OK;

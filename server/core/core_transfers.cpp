@@ -2,6 +2,7 @@
 // definite-length block check.
 #include <algorithm>
 #include <limits>
+#include <string>
 
 #include "core_member.h"
 
@@ -129,6 +130,39 @@ bool CCoreVexR7100::ExtendTimeoutForBytesIfSerial(std::int64_t count) {
 void CCoreVexR7100::ExtendTimeout(std::int32_t milliseconds) {
   (void)SetIOTimeout(static_cast<std::int64_t>(timeout_) + milliseconds);
   timeout_extended_ = true;
+}
+
+std::int32_t CCoreVexR7100::LongTransferTimeout() const {
+  const std::int64_t scaled = static_cast<std::int64_t>(timeout_) * kLongTransferFactor;
+  return SaturatedTimeout(
+      std::max<std::int64_t>(timeout_, std::min<std::int64_t>(scaled, kLongTransferCapMs)));
+}
+
+void CCoreVexR7100::ExtendTimeoutForLongTransfer() {
+  (void)SetIOTimeout(LongTransferTimeout());
+  timeout_extended_ = true;
+}
+
+std::string CCoreVexR7100::LongTransferTimedOut(std::string_view what) const {
+  const std::int64_t scaled = static_cast<std::int64_t>(timeout_) * kLongTransferFactor;
+  const std::string limit = std::to_string(LongTransferTimeout()) + " ms";
+  const std::string factor = std::to_string(kLongTransferFactor) + " \u00d7 the " +
+                             std::to_string(timeout_) + " ms timeout";
+  std::string how;
+  if (scaled <= kLongTransferCapMs) {
+    how = factor;
+  } else if (timeout_ < kLongTransferCapMs) {
+    how = "the cap for long transfers; " + factor + " would be " + std::to_string(scaled) + " ms";
+  } else {
+    how = "the timeout itself, above the " + std::to_string(kLongTransferCapMs) +
+          " ms cap for long transfers";
+  }
+  return std::string(what) + " timed out after " + limit + " (" + how + ").";
+}
+
+HRESULT CCoreVexR7100::LongTransferFailure(std::string_view what, HRESULT status) {
+  if (status != kIOTimeoutStatus) return status;
+  return ReportException(LongTransferTimedOut(what), status);
 }
 
 void CCoreVexR7100::RestoreTransferState() {

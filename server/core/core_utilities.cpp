@@ -25,7 +25,6 @@ constexpr std::uint32_t kHelpSelfTest = 1548;
 constexpr std::uint32_t kHelpWriteStateData = 1549;
 constexpr std::uint32_t kHelpPanelLock = 1536;
 constexpr std::uint32_t kHelpOptions = 1556;
-constexpr std::int32_t kSelfTestTimeout = 60000;
 constexpr std::int64_t kSetupTimeoutBytes = 512;
 
 // An 8-bit status register read as a number 0 to 255; anything else is not
@@ -165,8 +164,9 @@ HRESULT CCoreVexR7100::SaveState(std::int32_t state_number) {
 HRESULT CCoreVexR7100::SelfTest(std::int32_t* test_result, Bstr* result_message) {
   if (!test_result || !result_message) return com::E_POINTER;
   return RunMember("IUtilitiesVexR7100::SelfTest method failed.", kHelpSelfTest, [&]() -> HRESULT {
-    // The test takes a while; the member's end puts the timeout back.
-    ExtendTimeout(kSelfTestTimeout);
+    // The instrument answers when its test is done; the member's end puts
+    // the working timeout back.
+    ExtendTimeoutForLongTransfer();
     HRESULT hr = io_->Output(Variant("*TST?"));
     com::ComPtr<io::IIOResponse> response;
     com::ComPtr<io::IIOResponseValues> values;
@@ -175,8 +175,9 @@ HRESULT CCoreVexR7100::SelfTest(std::int32_t* test_result, Bstr* result_message)
     if (SUCCEEDED(hr)) hr = response->get_Values(values.ReleaseAndGetAddressOf());
     if (SUCCEEDED(hr)) hr = values->put_Format(io::kFormatNumbers);
     if (SUCCEEDED(hr)) hr = values->Item(0, &item);
+    if (FAILED(hr)) return LongTransferFailure("The self-test", hr);
     std::int32_t code = 0;
-    if (SUCCEEDED(hr)) hr = item.ToI4(&code);
+    hr = item.ToI4(&code);
     if (FAILED(hr)) return hr;
     *test_result = code;
     *result_message = Bstr(std::to_string(code));

@@ -249,9 +249,36 @@ class CCoreVexR7100
   // Called inside a member's body: a corrupt block is a Refusal.
   HRESULT ReadBlock(std::string_view query, std::int16_t format_code, Variant* block);
 
+  // The serial widenings are added to the working timeout because a serial
+  // line's speed, not the caller's patience, decides how long the bytes
+  // take: 5000 ms for a block read, 10 ms a byte for a block written.
   bool ExtendTimeoutIfSerial(std::int32_t milliseconds);
   bool ExtendTimeoutForBytesIfSerial(std::int64_t count);
   void ExtendTimeout(std::int32_t milliseconds);
+
+  // Long transfers (the screen image, the self-test) wait as long as the
+  // instrument may take to make their reply, which grows with what the
+  // caller is prepared to wait: kLongTransferFactor times the working
+  // timeout, held to kLongTransferCapMs so that a large timeout does not
+  // turn a dead instrument into a wait of many minutes. The limit is never
+  // below the working timeout itself.
+  static constexpr std::int32_t kLongTransferFactor = 30;
+  static constexpr std::int32_t kLongTransferCapMs = 120000;
+  std::int32_t LongTransferTimeout() const;
+  // Sets the I/O timeout to LongTransferTimeout(); RestoreTransferState
+  // puts the working timeout back.
+  void ExtendTimeoutForLongTransfer();
+  // `what` and the limit that expired, with how it came about:
+  // "The screen image transfer timed out after 30000 ms (30 × the 1000 ms
+  // timeout)."
+  std::string LongTransferTimedOut(std::string_view what) const;
+  // A failed step of a long transfer: an expired timeout is reported with
+  // LongTransferTimedOut(what), the I/O object's description on the next
+  // line, and its status returned; any other status comes back as it is.
+  HRESULT LongTransferFailure(std::string_view what, HRESULT status);
+  // The status an I/O object returns when its timeout expired.
+  static constexpr HRESULT kIOTimeoutStatus = com::MakeHresult(0x800705B4u);
+
   void RestoreTransferState();
   // The IEEE 488.2 definite-length block check.
   static bool IsDefiniteBlock(const Variant& block);

@@ -180,11 +180,10 @@ TEST_F(ScreenTest, BitmapInstrumentsSendTheirBmpAndFormatsAreChecked) {
   EXPECT_THAT(io->sent, ElementsAre(":DISP:DATA? BMP,SCR"));
   auto bytes = image.Array()->Span<const std::uint8_t>();
   EXPECT_EQ(Bytes(bytes.begin(), bytes.end()), bmp) << "returned unchanged";
-  EXPECT_THAT(io->timeouts_set, ::testing::Contains(io->timeouts_set.front()));
   std::int32_t working = 0;
   core->get_Timeout(&working);
-  EXPECT_THAT(io->timeouts_set, ::testing::Contains(working + 60000));
-  EXPECT_EQ(io->timeout, working);
+  EXPECT_THAT(io->timeouts_set, ElementsAre(120000, working))
+      << "30 × the default 5000 ms, held to the cap, then the working timeout again";
   EXPECT_EQ(io->term_char, 10);
 
   io->sent.clear();
@@ -216,6 +215,65 @@ TEST_F(ScreenTest, BitmapInstrumentsSendTheirBmpAndFormatsAreChecked) {
   ASSERT_EQ(core->Close(), S_OK);
   EXPECT_EQ(core->SaveScreenImage(Bstr(Path("x.bmp")), server::VexR7100_ImageFormat_BMP), E_FAIL);
   EXPECT_EQ(Details().help_context, 1529u);
+}
+
+// The screen transfer waits 30 times the working timeout, at most two
+// minutes and never less than the timeout itself, and puts the working
+// timeout back, whichever way it ends.
+TEST_F(ScreenTest, TheTransferWaitsAMultipleOfTheTimeoutAndSaysWhichLimitExpired) {
+  ASSERT_EQ(Attach(), S_OK);
+  const Bytes bmp = MakeBmp(4, 4);
+  struct Case {
+    std::int32_t working, limit;
+  };
+  for (Case c :
+       {Case{1000, 30000}, Case{100, 3000}, Case{4000, 120000}, Case{0, 0}, Case{300000, 300000}}) {
+    ASSERT_EQ(core->put_Timeout(c.working), S_OK);
+    io->timeouts_set.clear();
+    ScriptBmp(bmp);
+    Variant image;
+    ASSERT_EQ(server::QueryScreenImage(*core, server::VexR7100_ImageFormat_BMP, &image), S_OK);
+    EXPECT_THAT(io->timeouts_set, ElementsAre(c.limit, c.working)) << c.working;
+  }
+
+  const HRESULT timed_out = server::CCoreVexR7100::kIOTimeoutStatus;
+  const std::string cause = "GPIB0::7::INSTR: read failed: timed out waiting for a block";
+  ASSERT_EQ(core->put_Timeout(1000), S_OK);
+  io->FailRead(timed_out, cause);
+  EXPECT_EQ(core->SaveScreenImage(Bstr(Path("late.bmp")), server::VexR7100_ImageFormat_BMP),
+            timed_out);
+  ErrorDetails details = Details();
+  EXPECT_EQ(
+      details.description,
+      "CCoreVexR7100::QueryScreenImage failed.\n"
+      "The screen image transfer timed out after 30000 ms (30 \u00d7 the 1000 ms timeout).\n" +
+          cause);
+  EXPECT_EQ(io->timeout, 1000);
+  EXPECT_FALSE(std::filesystem::exists(Path("late.bmp")));
+
+  // Held to the cap, or the timeout itself when that is longer.
+  ASSERT_EQ(core->put_Timeout(5000), S_OK);
+  io->FailRead(timed_out, cause);
+  ComPtr<IPictureDisp> picture;
+  EXPECT_EQ(
+      core->GetScreenImage(server::VexR7100_ImageFormat_BMP, picture.ReleaseAndGetAddressOf()),
+      timed_out);
+  EXPECT_THAT(Description(),
+              HasSubstr("The screen image transfer timed out after 120000 ms (the cap for long "
+                        "transfers; 30 \u00d7 the 5000 ms timeout would be 150000 ms).\n"));
+  ASSERT_EQ(core->put_Timeout(200000), S_OK);
+  io->FailRead(timed_out, cause);
+  Variant image;
+  EXPECT_EQ(server::QueryScreenImage(*core, server::VexR7100_ImageFormat_BMP, &image), timed_out);
+  EXPECT_THAT(Description(),
+              HasSubstr("timed out after 200000 ms (the timeout itself, above the 120000 ms cap "
+                        "for long transfers).\n"));
+  EXPECT_EQ(io->timeout, 200000);
+
+  // A failure that is no timeout names no limit.
+  io->FailRead(E_ABORT, "the line is down");
+  EXPECT_EQ(server::QueryScreenImage(*core, server::VexR7100_ImageFormat_BMP, &image), E_ABORT);
+  EXPECT_EQ(Description(), "CCoreVexR7100::QueryScreenImage failed.\nthe line is down");
 }
 
 TEST_F(ScreenTest, DamagedBitmapsAreRefused) {

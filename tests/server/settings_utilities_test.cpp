@@ -70,7 +70,21 @@ TEST_F(SettingsTest, PanelLockStatesAndCommonCommands) {
   ASSERT_EQ(core->SelfTest(&result, &message), S_OK);
   EXPECT_EQ(result, 0);
   EXPECT_EQ(message, "0");
-  EXPECT_THAT(io->timeouts_set, ElementsAre(65000, 5000)) << "widened for the test, then restored";
+  EXPECT_THAT(io->timeouts_set, ElementsAre(120000, 5000))
+      << "widened for the test (30 × 5000 ms, held to the cap), then restored";
+
+  // The wait grows with the working timeout; when it expires, the report
+  // says how long it was.
+  ASSERT_EQ(core->put_Timeout(400), S_OK);
+  io->timeouts_set.clear();
+  io->FailRead(CCoreVexR7100::kIOTimeoutStatus, "no reply");
+  EXPECT_EQ(core->SelfTest(&result, &message), CCoreVexR7100::kIOTimeoutStatus);
+  ErrorDetails details = Details();
+  EXPECT_EQ(details.description,
+            "IUtilitiesVexR7100::SelfTest method failed.\n"
+            "The self-test timed out after 12000 ms (30 \u00d7 the 400 ms timeout).\nno reply");
+  EXPECT_EQ(details.help_context, 1548u);
+  EXPECT_THAT(io->timeouts_set, ElementsAre(12000, 400));
 }
 
 TEST_F(SettingsTest, OptionsAndVerifyDevice) {

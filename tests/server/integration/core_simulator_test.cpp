@@ -3,8 +3,12 @@
 // default address "GPIB0::7::INSTR" on the simulated bus.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <filesystem>
+#include <string>
 
 #include "VexsimProcess.h"
 #include "core_vexr7100.h"
@@ -110,6 +114,47 @@ TEST_P(CoreOnSimulator, DeviceErrorsAndTheErrorQueue) {
     ASSERT_EQ(core->QueryInstrumentError(&number, &description), S_OK);
     EXPECT_EQ(number, expected) << description.Str();
   }
+}
+
+// A screen transfer that stops halfway over a stream (a socket, a serial
+// line) fails when 30 times the working timeout has passed, and says so; on
+// the bus the end of the cut message is marked, so it fails at once. Either
+// way the working timeout is in place afterwards.
+TEST_P(CoreOnSimulator, ATruncatedScreenWaitsThirtyTimesTheTimeout) {
+  constexpr std::int32_t kTimeout = 200;
+  const bool stream = GetParam() != "Gpib";
+  ASSERT_EQ(core->put_Timeout(kTimeout), S_OK);
+  ASSERT_EQ(core->Output(Variant(":SIM:FAUL TRUN")), S_OK);
+  const std::string file =
+      (std::filesystem::temp_directory_path() /
+       ("vex-core-screen-" + std::to_string(getpid()) + "-" + GetParam() + ".bmp"))
+          .string();
+  const auto start = std::chrono::steady_clock::now();
+  HRESULT hr = core->SaveScreenImage(Bstr(file), VexR7100_ImageFormat_BMP);
+  const double elapsed =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const std::string description = TakeErrorDetails().description.Str();
+  const std::string expired =
+      "The screen image transfer timed out after 6000 ms (30 \u00d7 the 200 ms timeout).\n";
+  if (stream) {
+    EXPECT_EQ(hr, CCoreVexR7100::kIOTimeoutStatus);
+    EXPECT_THAT(description, ::testing::HasSubstr(expired));
+    EXPECT_GE(elapsed, 6.0);
+    EXPECT_LE(elapsed, 6.6);
+  } else {
+    EXPECT_TRUE(FAILED(hr));
+    EXPECT_THAT(description, ::testing::HasSubstr("truncated"));
+    EXPECT_THAT(description, ::testing::Not(::testing::HasSubstr("timed out")));
+    EXPECT_LT(elapsed, 1.0);
+  }
+  std::int32_t timeout = 0;
+  ASSERT_EQ(core->IOObject()->get_Timeout(&timeout), S_OK);
+  EXPECT_EQ(timeout, kTimeout);
+
+  ASSERT_EQ(core->Output(Variant(":SIM:FAUL NONE;*CLS")), S_OK);
+  EXPECT_EQ(core->SaveScreenImage(Bstr(file), VexR7100_ImageFormat_BMP), S_OK)
+      << TakeErrorDetails().description.Str();
+  std::filesystem::remove(file);
 }
 
 TEST_P(CoreOnSimulator, TimeoutsAndReconnection) {

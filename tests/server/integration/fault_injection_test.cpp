@@ -29,7 +29,10 @@ using ::testing::StartsWith;
 using Clock = std::chrono::steady_clock;
 
 constexpr std::int32_t kWorkingTimeout = 500;  // ms
-constexpr std::int32_t kLongTransfer = 60000;  // screen images and the self-test
+// Screen images and the self-test wait 30 times the working timeout.
+constexpr std::int32_t kLongTransfer = 30 * kWorkingTimeout;
+constexpr const char* kLongTransferExpired =
+    "timed out after 15000 ms (30 \u00d7 the 500 ms timeout).";
 
 constexpr const char* kResponseNotRecognized =
     "The SCPI response string received from the instrument is not recognized by the instrument "
@@ -80,10 +83,10 @@ struct Member {
   std::vector<Variant> args;
   const char* failure;  // the first line of its failure report
   bool block = false;   // its reply is a definite-length block
-  std::int32_t extension = 0;
   // Reads a number leniently: a reply without one is read as zero (or, for
   // the error query, as error 0), and the member succeeds.
   bool lenient = false;
+  bool long_transfer = false;  // waits kLongTransfer rather than the working timeout
   // The failure of the step that reads, which a member made of several
   // steps may report in its own place.
   const char* step_failure = nullptr;
@@ -138,7 +141,6 @@ std::vector<Member> Members() {
        {},
        "IAnalogChannelVexR7100::VerticalOffset (read) property failed.",
        false,
-       0,
        true},
       {"AnalogChannels.Item(1)",
        "VerticalRange",
@@ -146,7 +148,6 @@ std::vector<Member> Members() {
        {},
        "IAnalogChannelVexR7100::VeritcalRange (read) property failed.",
        false,
-       0,
        true},
       {"Timebase",
        "HorizontalDelay",
@@ -154,7 +155,6 @@ std::vector<Member> Members() {
        {},
        "ITimebaseVexR7100::Delay (read) property failed.",
        false,
-       0,
        true},
       {"Timebase",
        "HorizontalRange",
@@ -162,7 +162,6 @@ std::vector<Member> Members() {
        {},
        "ITimebaseVexR7100::HorizontalRange (read) property failed.",
        false,
-       0,
        true},
       {"Timebase", "Mode", kGet, {}, "ITimebaseVexR7100::Mode (read) property failed."},
       {"Timebase", "Reference", kGet, {}, "ITimebaseVexR7100::Reference (read) property failed."},
@@ -177,14 +176,13 @@ std::vector<Member> Members() {
        {},
        "ITimebaseVexR7100::Delay (read) property failed.",
        false,
-       0,
        true},
       {"Trigger", "Coupling", kGet, {}, "ITriggerVexR7100::Coupling (read) property failed."},
       {"Trigger", "Mode", kGet, {}, "ITriggerVexR7100::Mode (read) property failed."},
       {"Trigger", "Source", kGet, {}, "ITriggerVexR7100::Source (read) property failed."},
       {"Trigger", "Slope", kGet, {}, "ITriggerVexR7100::Slope (read) property failed."},
       {"Trigger", "TriggerLevel", kGet, {}, "ITriggerVexR7100::Level (read) property failed."},
-      {"Trigger", "Holdoff", kGet, {}, "Trigger holdoff (read) property failed.", false, 0, true},
+      {"Trigger", "Holdoff", kGet, {}, "Trigger holdoff (read) property failed.", false, true},
       {"Measure", "Frequency", kCall, {ch1}, "IMeasureVexR7100::Frequency method failed."},
       {"Measure", "Period", kCall, {ch1}, "IMeasureVexR7100::Period method failed."},
       {"Measure",
@@ -220,7 +218,6 @@ std::vector<Member> Members() {
        {Variant(), Variant()},
        "IUtilitiesVexR7100::QueryInstrumentError method failed.",
        false,
-       0,
        true},
       {"Utilities",
        "ReadStateData",
@@ -243,7 +240,7 @@ std::vector<Member> Members() {
   };
 }
 
-// The members whose transfers get a minute on top of the working timeout.
+// The members whose transfers wait kLongTransfer.
 std::vector<Member> LongMembers() {
   const char* query = "CCoreVexR7100::QueryScreenImage failed.";
   Member self_test{"Utilities",
@@ -251,20 +248,19 @@ std::vector<Member> LongMembers() {
                    kCall,
                    {Variant(), Variant()},
                    "IUtilitiesVexR7100::SelfTest method failed."};
-  self_test.extension = kLongTransfer;
   Member get{
-      "",   "GetScreenImage", kCall, {Variant(0)}, "VexR7100EZ::GetScreenImage method failed.",
-      true, kLongTransfer};
+      "", "GetScreenImage", kCall, {Variant(0)}, "VexR7100EZ::GetScreenImage method failed.", true};
   get.step_failure = query;
   Member save{"",
               "SaveScreenImage",
               kCall,
               {Variant("/tmp/vex-fault-screen.bmp"), Variant(0)},
               "VexR7100EZ::SaveScreenImage method failed.",
-              true,
-              kLongTransfer};
+              true};
   save.step_failure = query;
-  return {self_test, get, save};
+  std::vector<Member> members{self_test, get, save};
+  for (Member& m : members) m.long_transfer = true;
+  return members;
 }
 
 // One connection to the simulator through the top-level object.
@@ -341,7 +337,8 @@ class Connection {
 void CheckUnderFault(Connection& c, const Member& m, Fault fault, std::int32_t extension = 0) {
   SCOPED_TRACE(Describe(m) + " under " + FaultName(fault));
   c.SetFault(FaultName(fault), fault == kDeviceError);
-  const double effective = (kWorkingTimeout + m.extension + extension) / 1000.0;
+  const double effective =
+      ((m.long_transfer ? kLongTransfer : kWorkingTimeout) + extension) / 1000.0;
   auto start = Clock::now();
   HRESULT hr = c.Call(m);
   double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
@@ -375,9 +372,14 @@ void CheckUnderFault(Connection& c, const Member& m, Fault fault, std::int32_t e
   if (waits) {
     // A query unanswered before the block was asked for (a member made of
     // several queries) times out with the working timeout alone.
-    const double soonest =
-        fault == kNoAnswer ? (kWorkingTimeout + m.extension) / 1000.0 : effective;
+    const double soonest = fault == kNoAnswer
+                               ? (m.long_transfer ? kLongTransfer : kWorkingTimeout) / 1000.0
+                               : effective;
     EXPECT_GE(elapsed, soonest) << "returned before its timeout";
+    // A long transfer says which of its limits expired.
+    if (m.long_transfer) {
+      EXPECT_THAT(details.description.Str(), HasSubstr(kLongTransferExpired));
+    }
   }
   EXPECT_LE(elapsed, effective * 1.1) << "returned too late";
 
@@ -419,8 +421,8 @@ INSTANTIATE_TEST_SUITE_P(Faults, EveryReadingMember, ::testing::ValuesIn(Members
                            return name;
                          });
 
-// The members with a minute's extension wait it out together, one
-// connection each, so the suite takes one minute rather than five.
+// The long transfers wait their limit out together, one connection each,
+// so the suite waits it once rather than five times.
 TEST(LongTransfers, WaitTheirExtendedTimeoutOutAndRecover) {
   std::vector<std::future<void>> runs;
   for (const Member& m : LongMembers()) {
