@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "command_table.h"
+#include "reply_number.h"
 #include "settings_member.h"
 #include "settings_tables.h"
 
@@ -48,10 +49,8 @@ double AttenuationFactor(std::int32_t code) {
 // A reply that is not one of the words, read as a number and put into the
 // nearest setting at or above it.
 std::optional<std::int32_t> AttenuationOfNumber(std::string_view reply) {
-  std::string_view text = com::TrimBlanks(reply);
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.remove_suffix(1);
-  auto x = com::ParseDoubleStrict(com::TrimBlanks(text));
-  if (!x || !std::isfinite(*x) || *x < 0) return std::nullopt;
+  auto x = ParseReplyNumber(reply);
+  if (!x || *x < 0) return std::nullopt;
   if (*x < 1.1) return 1;
   if (*x < 10.1) return 10;
   if (*x < 20.1) return 20;

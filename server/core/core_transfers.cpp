@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core_member.h"
+#include "reply_number.h"
 
 namespace vex::server {
 namespace {
@@ -86,13 +87,14 @@ HRESULT CCoreVexR7100::QueryForDoubleResult(std::string_view command, double* re
   Variant value;
   HRESULT hr = Query(command, &value, kQueryDoubleFailed);
   if (FAILED(hr)) return hr;
-  Variant plain = value.Dereferenced();
-  if (plain.vt() == com::VT_BSTR) {
-    *result = com::ParseDoubleLenient(plain.BstrVal().View());
-    return com::S_OK;
-  }
-  if (FAILED(plain.ToR8(result))) return ReportException(kQueryDoubleFailed, 0);
+  *result = NumberOfReply(value);
   return com::S_OK;
+}
+
+double CCoreVexR7100::NumberOfReply(const Variant& reply) {
+  auto number = ReplyNumber(reply);
+  if (!number) throw Refusal{ReportError(msg::kResponseNotRecognized, com::E_FAIL)};
+  return *number;
 }
 
 HRESULT CCoreVexR7100::QueryForBstrResult(std::string_view command, Bstr* result) {

@@ -116,7 +116,7 @@ HRESULT CCoreVexR7100::put_Coupling(VexR7100_TriggerCoupling mode) {
 }
 
 // The level comes back in whatever form the reply has and is converted to
-// a real.
+// a real; a reply that holds no number is not recognised.
 HRESULT CCoreVexR7100::get_TriggerLevel(double* level) {
   if (!level) return com::E_POINTER;
   return RunMember("ITriggerVexR7100::Level (read) property failed.", kHelpLevel, [&]() -> HRESULT {
@@ -124,7 +124,8 @@ HRESULT CCoreVexR7100::get_TriggerLevel(double* level) {
     Variant reply;
     HRESULT hr = QueryForVariantResult(query, &reply);
     if (FAILED(hr)) return hr;
-    return reply.ToR8(level);
+    *level = NumberOfReply(reply);
+    return com::S_OK;
   });
 }
 

@@ -240,9 +240,15 @@ class CCoreVexR7100
   HRESULT SendWithLongArg(std::string_view command, std::int32_t argument);
   HRESULT SendWithVariantArg(std::string_view command, const Variant& argument);
   HRESULT QueryForLongResult(std::string_view command, std::int32_t* result);
+  // Called inside a member's body: a reply that holds no number is a
+  // Refusal, as NumberOfReply gives it.
   HRESULT QueryForDoubleResult(std::string_view command, double* result);
   HRESULT QueryForBstrResult(std::string_view command, Bstr* result);
   HRESULT QueryForVariantResult(std::string_view command, Variant* result);
+  // The number a reply holds (see reply_number.h). Called inside a member's
+  // body: a reply without one is refused as not recognised (E_FAIL), as a
+  // reply outside a mnemonic table is, so the member fails with that text.
+  double NumberOfReply(const Variant& reply);
   // Sends `query` and reads one definite-length block with the reply format
   // `format_code` (1 keeps the header, 6 gives the data), with the serial
   // timeout widening and termination handling of block reads.

@@ -1,3 +1,7 @@
+#include <functional>
+#include <utility>
+#include <vector>
+
 #include "settings_fixture.h"
 
 namespace vex::test {
@@ -92,6 +96,87 @@ TEST_F(SettingsTest, SampleRateNeedsAPositiveFiniteIncrement) {
     EXPECT_EQ(core->get_SampleRate(&rate), E_FAIL) << reply;
     EXPECT_EQ(Description(), kReplyNotRecognized) << reply;
     EXPECT_EQ(rate, -7) << reply;
+  }
+}
+
+// A real comes from a reply that is one decimal number (with sign, point,
+// exponent and blanks around it); anything else is refused as not
+// recognised, as the integer and enumerated reads refuse what they cannot
+// read, and the output keeps its value.
+TEST_F(SettingsTest, RealReadsTakeDecimalNumbersAndRefuseEverythingElse) {
+  Connect(4);
+  struct Accepted {
+    const char* reply;
+    double value;
+  };
+  for (Accepted a :
+       {Accepted{"+1.000E-03\n", 1e-3}, Accepted{"1e-3", 1e-3}, Accepted{"  -2.5 \t", -2.5},
+        Accepted{"12\r\n", 12}, Accepted{".5", 0.5}, Accepted{"5.", 5}, Accepted{"-.25E+1", -2.5},
+        Accepted{"9.9E37", 9.9e37}, Accepted{"9.91E+37", 9.91e37}, Accepted{"1E-400", 0.0},
+        Accepted{"0.0000", 0.0}}) {
+    double range = -7;
+    io->Reply(a.reply);
+    ASSERT_EQ(core->get_HorizontalRange(&range), S_OK) << a.reply << ": " << Description();
+    EXPECT_DOUBLE_EQ(range, a.value) << a.reply;
+  }
+  for (const char* reply : {"",
+                            " \n",
+                            "abc",
+                            "1.2.3",
+                            "0x10",
+                            "#H10",
+                            "nan",
+                            "inf",
+                            "-inf",
+                            "1e400",
+                            "-1E+400",
+                            "1e",
+                            "1e+",
+                            "e5",
+                            ".",
+                            "-",
+                            "+-1",
+                            "1,2",
+                            "1 000",
+                            "1.0 V",
+                            ":TIM:RANG 1E-3",
+                            "TRUE",
+                            "\xff\xfe\x9b\x1b\x80"}) {
+    double range = -7;
+    io->Reply(reply);
+    EXPECT_EQ(core->get_HorizontalRange(&range), E_FAIL) << reply;
+    ErrorDetails details = Details();
+    EXPECT_EQ(details.description, kReplyNotRecognized) << reply;
+    EXPECT_EQ(range, -7) << reply;
+  }
+  EXPECT_TRUE(io->script.empty());
+  Sent();
+
+  // Every other read of a real follows the same rule.
+  core->put_RangeChecking(VARIANT_FALSE);
+  const auto ch1 = static_cast<VexR7100_AnalogChannels>(1);
+  const std::vector<std::pair<const char*, std::function<HRESULT(double*)>>> reads = {
+      {"HorizontalDelay", [&](double* v) { return core->get_HorizontalDelay(v); }},
+      {"SampleRate", [&](double* v) { return core->get_SampleRate(v); }},
+      {"TriggerLevel", [&](double* v) { return core->get_TriggerLevel(v); }},
+      {"Holdoff", [&](double* v) { return core->get_Holdoff(v); }},
+      {"VerticalOffset", [&](double* v) { return core->get_VerticalOffset(ch1, v); }},
+      {"VerticalRange", [&](double* v) { return core->get_VerticalRange(ch1, v); }},
+      {"Frequency",
+       [&](double* v) { return core->Frequency(static_cast<VexR7100_AllChannels>(1), v); }},
+  };
+  for (const auto& [name, read] : reads) {
+    for (const char* reply : {"letters", "1e400"}) {
+      double value = -7;
+      io->Reply(reply);
+      EXPECT_EQ(read(&value), E_FAIL) << name << " " << reply;
+      EXPECT_EQ(Description(), kReplyNotRecognized) << name << " " << reply;
+      EXPECT_EQ(value, -7) << name;
+    }
+    io->Reply("2.5E-1");
+    double value = -7;
+    EXPECT_EQ(read(&value), S_OK) << name << ": " << Description();
+    EXPECT_NE(value, -7) << name;
   }
 }
 
