@@ -30,7 +30,7 @@ struct Refusal {
 
 template <class Body>
 HRESULT CCoreVexR7100::RunMember(std::string_view failure_message, std::uint32_t help_id,
-                                 Body&& body) {
+                                 Body&& body, DeviceCheck device_check) {
   if (!connected_) return NotConnected();
   MemberScope scope(this);
   HRESULT hr = com::S_OK;
@@ -44,6 +44,7 @@ HRESULT CCoreVexR7100::RunMember(std::string_view failure_message, std::uint32_t
     hr = com::E_FAIL;
   }
   if (FAILED(hr)) return ReportExceptionEx(failure_message, hr, help_id);
+  if (device_check == DeviceCheck::kNone) return hr;
   bool found = false;
   HRESULT check = DeviceErrorCheck(&found);
   if (found) return check;

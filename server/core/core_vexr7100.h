@@ -52,7 +52,8 @@ class CCoreVexR7100
   HRESULT AutoScale() override;
   HRESULT Digitize() override;
   // Pass-through read of one reply. With device-error detection on, the
-  // server's own "*ESR?" check follows the read.
+  // server's own "*ESR?" check follows the read: for a query written with
+  // Output or WriteBytes, this is where its device errors are reported.
   HRESULT Enter(Variant* result, const Bstr& format) override;
   HRESULT GetScreenImage(VexR7100_ImageFormat format, com::IPictureDisp** image) override;
   HRESULT GetLogicData(VexR7100_WaveformPoints points, Variant* time, Variant* data) override;
@@ -62,10 +63,13 @@ class CCoreVexR7100
   HRESULT get_LogicChannel(ILogicChannelVexR7100** object) override;
   HRESULT get_Measure(IMeasureVexR7100** object) override;
   // Pass-through write. With device-error detection on, "*ESR?" is sent and
-  // read right after it, before control returns: a query written with Output
-  // must then be read with Enter before the next call, or detection left
-  // off, since the check would otherwise read the query's reply.
+  // read right after a command, before control returns. A query (a message
+  // with a unit whose header ends in '?') leaves its reply waiting in the
+  // instrument, and "*ESR?" now would read that reply instead of the
+  // register: after a query the check waits for the Enter or ReadBytes that
+  // reads the reply. WriteBytes follows the same rule.
   HRESULT Output(const Variant& output_buffer) override;
+  // Pass-through read of raw bytes, checked for device errors as Enter is.
   HRESULT ReadBytes(std::int32_t* count, SafeArray* buffer) override;
   HRESULT Run() override;
   HRESULT SaveScreenImage(const Bstr& filename, VexR7100_ImageFormat format) override;
@@ -317,8 +321,13 @@ class CCoreVexR7100
   // a rule check inside it that refuses the call throws Refusal{status}
   // with the status of its own report (see core_member.h). Transfer state is
   // restored however the body ends.
+  // kAfterTransfers is the rule. kNone serves a pass-through write that
+  // leaves a reply in the instrument: reading "*ESR?" then would take that
+  // reply, so the check follows the read of it instead.
+  enum class DeviceCheck { kAfterTransfers, kNone };
   template <class Body>
-  HRESULT RunMember(std::string_view failure_message, std::uint32_t help_id, Body&& body);
+  HRESULT RunMember(std::string_view failure_message, std::uint32_t help_id, Body&& body,
+                    DeviceCheck device_check = DeviceCheck::kAfterTransfers);
   HRESULT NotConnected();
   HRESULT NotSupported();
   // Members whose subsystem this version does not have yet.

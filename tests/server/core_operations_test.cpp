@@ -160,6 +160,116 @@ TEST_F(CoreTest, RunControlFollowsTheCommandSet) {
   EXPECT_THAT(io->sent, ElementsAre(":TRIG:MODE AUTO;:RUN", ":TRIG:MODE SING;:AST"));
 }
 
+// With detection on, "*ESR?" after a pass-through query would read the
+// query's reply: the check waits for the read of the reply instead.
+TEST_F(CoreTest, APassThroughQueryIsCheckedForDeviceErrorsAfterItsReplyIsRead) {
+  ASSERT_EQ(Attach(), S_OK);
+  ASSERT_EQ(core->put_DetectDeviceErrors(VARIANT_TRUE), S_OK);
+  const std::string idn = "VEXAN TECHNOLOGIES,VDS3004A,SIM000001,A.03.00";
+  io->Reply(idn).Reply("+0");
+  ASSERT_EQ(core->Output(Variant("*IDN?")), S_OK);
+  EXPECT_THAT(io->sent, ElementsAre("*IDN?"));
+  Variant reply;
+  ASSERT_EQ(core->Enter(&reply, Bstr("K")), S_OK) << Description();
+  EXPECT_EQ(reply.BstrVal(), idn) << "the reply goes to Enter, not to the check";
+  EXPECT_THAT(io->sent, ElementsAre("*IDN?", "*ESR?"));
+
+  // A device error the query raised is reported by the Enter.
+  io->sent.clear();
+  io->Reply("+1.0E+03").Reply("+4");
+  ASSERT_EQ(core->Output(Variant(":MEAS:FREQ? CHAN1")), S_OK);
+  EXPECT_EQ(core->Enter(&reply, Bstr("K")), E_FAIL);
+  ErrorDetails details = Details();
+  EXPECT_EQ(details.description,
+            "The following instrument device errors have been detected: \tQuery ");
+  EXPECT_EQ(details.help_context, 1540u);
+  EXPECT_EQ(reply.BstrVal(), "+1.0E+03");
+  EXPECT_THAT(io->sent, ElementsAre(":MEAS:FREQ? CHAN1", "*ESR?"));
+
+  // The same through the raw byte members.
+  io->sent.clear();
+  io->Reply(idn).Reply("+0");
+  const std::string query = "*IDN?\n";
+  ASSERT_EQ(
+      core->WriteBytes(static_cast<std::int32_t>(query.size()),
+                       SafeArray::FromBytes(std::vector<std::uint8_t>(query.begin(), query.end()))),
+      S_OK);
+  std::int32_t count = static_cast<std::int32_t>(idn.size());
+  SafeArray bytes = SafeArray::FromBytes(std::vector<std::uint8_t>(idn.size()));
+  ASSERT_EQ(core->ReadBytes(&count, &bytes), S_OK) << Description();
+  EXPECT_EQ(count, static_cast<std::int32_t>(idn.size()));
+  EXPECT_THAT(io->sent, ElementsAre(query, "*ESR?"));
+  EXPECT_TRUE(io->script.empty());
+}
+
+// A message is a query when one of its units is: the unit's header ends in
+// '?'. Quoted strings and block data do not count; every other message is
+// checked right after it is written, as before.
+TEST_F(CoreTest, OnlyMessagesWithAQueryUnitPutTheDeviceErrorCheckOff) {
+  ASSERT_EQ(Attach(), S_OK);
+  ASSERT_EQ(core->put_DetectDeviceErrors(VARIANT_TRUE), S_OK);
+  struct Case {
+    std::string message;
+    bool query;
+  };
+  const Case cases[] = {
+      {"*IDN?", true},
+      {"*IDN?\n", true},
+      {"  :TIM:RANG?  \r\n", true},
+      {":MEAS:FREQ? CHAN1", true},
+      {"*RST;*OPC?", true},
+      {"*IDN?;*RST", true},
+      {":CHAN1:DISP ON;:CHAN1:DISP?\n", true},
+      {"*RST", false},
+      {"*RST;*CLS\n", false},
+      {":DISP:TEXT \"why?\"", false},
+      {":DISP:TEXT 'a;b?'", false},
+      {":DISP:TEXT \"say \"\"x?\"\"\";*CLS", false},
+      {":SYST:SET #15ab?;c", false},
+      {":SYST:SET #15ab?;c;*OPC?", true},
+      {":DISP:TEXT why?", false},
+      {"*RST; ", false},
+      {"", false},
+  };
+  for (const Case& c : cases) {
+    io->sent.clear();
+    io->script.clear();
+    io->Reply("+0");
+    ASSERT_EQ(core->Output(Variant(c.message)), S_OK) << c.message << ": " << Description();
+    if (c.query) {
+      EXPECT_THAT(io->sent, ElementsAre(c.message)) << c.message;
+    } else {
+      EXPECT_THAT(io->sent, ElementsAre(c.message, "*ESR?")) << c.message;
+    }
+  }
+
+  // A byte array is looked at as the text it holds.
+  io->sent.clear();
+  io->script.clear();
+  const std::string query = "*IDN?\n";
+  ASSERT_EQ(core->Output(Variant(
+                SafeArray::FromBytes(std::vector<std::uint8_t>(query.begin(), query.end())))),
+            S_OK);
+  EXPECT_THAT(io->sent, ElementsAre(query));
+
+  // A command written with WriteBytes is checked at once; so are the bytes
+  // it writes, not those the array holds beyond its count.
+  io->sent.clear();
+  io->Reply("+32");
+  const std::string command = "*RST?";
+  EXPECT_EQ(core->WriteBytes(
+                4, SafeArray::FromBytes(std::vector<std::uint8_t>(command.begin(), command.end()))),
+            E_FAIL);
+  EXPECT_EQ(Description(), "The following instrument device errors have been detected: \tCommand ");
+  EXPECT_THAT(io->sent, ElementsAre("*RST", "*ESR?"));
+
+  // Without detection nothing is checked at all.
+  ASSERT_EQ(core->put_DetectDeviceErrors(VARIANT_FALSE), S_OK);
+  io->sent.clear();
+  ASSERT_EQ(core->Output(Variant("*RST")), S_OK);
+  EXPECT_THAT(io->sent, ElementsAre("*RST"));
+}
+
 TEST_F(CoreTest, PassThroughChecksCountsBeforeAnyTransfer) {
   ASSERT_EQ(Attach(), S_OK);
   SafeArray buffer = SafeArray::FromBytes(std::vector<std::uint8_t>(4, 0));

@@ -116,6 +116,32 @@ TEST_P(CoreOnSimulator, DeviceErrorsAndTheErrorQueue) {
   }
 }
 
+// With detection on, a query written with Output is read by Enter, and the
+// device-error check comes after that read: it neither takes the reply nor
+// misses the errors the message raised.
+TEST_P(CoreOnSimulator, PassThroughQueriesWithDeviceErrorDetection) {
+  ASSERT_EQ(core->put_DetectDeviceErrors(VARIANT_TRUE), S_OK);
+  ASSERT_EQ(core->Output(Variant("*IDN?")), S_OK) << TakeErrorDetails().description.Str();
+  Variant reply;
+  ASSERT_EQ(core->Enter(&reply, Bstr("K")), S_OK) << TakeErrorDetails().description.Str();
+  EXPECT_THAT(reply.BstrVal().Str(), ::testing::HasSubstr("VDS3004A"));
+
+  ASSERT_EQ(core->Output(Variant("*IDN?;:BOGUS:COMMAND")), S_OK)
+      << TakeErrorDetails().description.Str();
+  reply.Clear();
+  EXPECT_EQ(core->Enter(&reply, Bstr("K")), E_FAIL);
+  ErrorDetails details = TakeErrorDetails();
+  EXPECT_EQ(details.description,
+            "The following instrument device errors have been detected: \tCommand ");
+  EXPECT_EQ(details.help_context, 1540u);
+  EXPECT_THAT(reply.BstrVal().Str(), ::testing::HasSubstr("VDS3004A"));
+
+  // A command is checked as soon as it is written.
+  EXPECT_EQ(core->Output(Variant(":BOGUS:COMMAND")), E_FAIL);
+  TakeErrorDetails();
+  ASSERT_EQ(core->Output(Variant("*CLS")), S_OK) << TakeErrorDetails().description.Str();
+}
+
 // A screen transfer that stops halfway over a stream (a socket, a serial
 // line) fails when 30 times the working timeout has passed, and says so; on
 // the bus the end of the cut message is marked, so it fails at once. Either
