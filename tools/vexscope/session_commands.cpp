@@ -3,11 +3,15 @@
 #include <algorithm>
 #include <cctype>
 #include <iostream>
+#include <optional>
 
 #include "progress.h"
 #include "screen_image.h"
+#include "server_registration.h"
 #include "tool_errors.h"
+#include "vex/com/error_info.h"
 #include "vex/com/numeric_text.h"
+#include "vex/com/type_library.h"
 #include "waveform_data.h"
 #include "waveform_plot.h"
 
@@ -270,6 +274,24 @@ void SessionCommands::RunWaveforms(ScopeSession& session, ResultPrinter& printer
   PrintWritten(printer, written);
 }
 
+namespace {
+
+// The value of a constant named in full ("VexR7100_ImageFormat_JPG"). The
+// server's type library has every image format; the scope control's, which
+// a session through the control reads names with, lists only some (not
+// HiResBMP or UseSuffix) and passes any value on to the server.
+std::optional<std::int32_t> ImageFormatValue(ScopeSession& session, const std::string& name) {
+  if (auto value = session.Constants().Find(name)) return value;
+  const com::TypeLibrary* library = nullptr;
+  if (FAILED(com::LoadTypeLibrary(kTypeLibraryName, &library)) || !library) {
+    com::SetErrorInfo(0, nullptr);
+    return std::nullopt;
+  }
+  return LibraryConstants(library).Find(name);
+}
+
+}  // namespace
+
 void SaveScreen(ScopeSession& session, const std::string& file, const std::string& format) {
   Progress progress;
   progress.Step("reading the screen");
@@ -281,14 +303,15 @@ void SaveScreen(ScopeSession& session, const std::string& file, const std::strin
     return;
   }
   std::string word = format.empty() ? std::string(kImageFormatPrefix) + "UseSuffix" : format;
-  // A short name ("JPG") stands for its constant.
-  if (IsIdentifier(word) && !session.Constants().Find(word)) {
-    const std::string full = kImageFormatPrefix + word;
-    if (!session.Constants().Find(full)) {
+  // A name stands for its value; a short name ("JPG") for its constant.
+  if (IsIdentifier(word)) {
+    auto value = ImageFormatValue(session, word);
+    if (!value) value = ImageFormatValue(session, kImageFormatPrefix + word);
+    if (!value) {
       throw UsageError("unknown image format '" + format +
                        "'; formats: BMP, HiResBMP, GIF, WMF, EMF, TIF, JPG, UseSuffix, PNG");
     }
-    word = full;
+    word = std::to_string(*value);
   }
   session.Call("SaveScreenImage", {Quoted(file), word});
 }

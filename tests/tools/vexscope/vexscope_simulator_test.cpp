@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -301,6 +302,50 @@ TEST(VexscopeData, ScreenAsPngAndBmp) {
   run = Scope({"screen", Out("forced.bmp"), "--format", "BMP"});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(ReadFile(Out("forced.bmp")).substr(0, 2), "BM");
+}
+
+// --timeout reaches the server, and the screen transfer waits 30 times it:
+// against an instrument whose screen block stops halfway, `screen` gives up
+// after 30 × 100 ms and says so, on its own and through the scope control
+// of a --state file (whose type library lacks the default UseSuffix).
+TEST(VexscopeData, ScreenWaitsThirtyTimesTheGivenTimeout) {
+  sim::test::Vexsim simulator({"--model", "VDS3004A", "--tcp", "127.0.0.1:0", "--fault", "TRUN"});
+  ASSERT_GT(simulator.port(), 0) << simulator.banner();
+  const std::string address = "TCPIP0::127.0.0.1::" + std::to_string(simulator.port()) + "::SOCKET";
+  fs::remove(Out("screen-state.json"));
+  for (std::vector<std::string> args :
+       {std::vector<std::string>{},
+        std::vector<std::string>{"--state", Out("screen-state.json")}}) {
+    SCOPED_TRACE(args.empty() ? "server" : "control");
+    args.insert(args.end(), {"-a", address, "--timeout", "100", "screen", Out("cut.bmp")});
+    const auto start = std::chrono::steady_clock::now();
+    ToolRun run = Scope(args);
+    const double elapsed =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_THAT(run.err, HasSubstr("The screen image transfer timed out after 3000 ms (30 \u00d7 "
+                                   "the 100 ms timeout)."));
+    EXPECT_GE(elapsed, 3.0);
+    EXPECT_LT(elapsed, 9.0) << "the program's own start and connection included";
+    EXPECT_FALSE(fs::exists(Out("cut.bmp")));
+  }
+  EXPECT_EQ(simulator.Terminate(), 0);
+}
+
+// With detection on, a query written with Output is answered to the Enter
+// that reads it; the device-error check follows that read.
+TEST(VexscopeShell, OutputAndEnterOfAQueryWithDeviceErrorDetection) {
+  ToolRun run = Scope({"--detect-errors", "shell"},
+                      "call Output \"*IDN?\"\ncall Enter\ncall Output \"*IDN?;:BOGUS\"\n"
+                      "call Enter\n");
+  EXPECT_EQ(run.status, 1);
+  const auto lines = Lines(run.out);
+  ASSERT_EQ(lines.size(), 1u) << run.out << run.err;
+  EXPECT_THAT(lines[0], HasSubstr("VDS3004A"));
+  const auto errors = Lines(run.err);
+  ASSERT_EQ(errors.size(), 1u) << run.err;
+  EXPECT_THAT(errors[0], HasSubstr("The following instrument device errors have been detected: "
+                                   "\tCommand"));
 }
 
 TEST(VexscopeShell, DeviceErrorsOnOneConnectionAndTheScriptGoesOn) {
