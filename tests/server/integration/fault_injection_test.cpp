@@ -455,14 +455,20 @@ TEST(LongTransfers, WaitTheirExtendedTimeoutOutAndRecover) {
 }
 
 // Over a serial line (the simulator's pty mapped as COM2) block reads get
-// five seconds more; other reads keep the working timeout.
+// five seconds more; other reads keep the working timeout. The line is one
+// and each wait is the extension's, so every block member waits it out once
+// (no answer), the first one under every fault.
 TEST(SerialLine, BlockReadsWaitTheirSerialExtensionOut) {
   Connection c("COM2::Baud=19200,Handshake=DTR_DSR");
+  bool first_block = true;
   for (const Member& m : Members()) {
     const bool sample = m.block || std::string(m.name) == "HorizontalRange";
     if (!sample) continue;
     ASSERT_EQ(c.Call(m), S_OK) << Describe(m) << ": " << TakeErrorDetails().description.Str();
-    for (Fault fault : FaultsFor(m)) CheckUnderFault(c, m, fault, m.block ? 5000 : 0);
+    std::vector<Fault> faults = FaultsFor(m);
+    if (m.block && !first_block) faults = {kNoAnswer};
+    for (Fault fault : faults) CheckUnderFault(c, m, fault, m.block ? 5000 : 0);
+    if (m.block) first_block = false;
   }
 }
 
