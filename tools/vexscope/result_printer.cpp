@@ -8,6 +8,11 @@ namespace {
 
 using com::Variant;
 
+// Results may hold an instrument's bytes that are not UTF-8; the document
+// stays valid JSON with U+FFFD in their place, where the strict writer would
+// throw.
+constexpr auto kJsonErrors = nlohmann::ordered_json::error_handler_t::replace;
+
 // The array's elements as variants, in storage order, with its shape.
 struct ArrayView {
   std::uint32_t rows = 0;
@@ -143,7 +148,7 @@ void ResultPrinter::Print(const CallResult& result) {
 
 void ResultPrinter::PrintValue(const Variant& value) {
   if (json_) {
-    out_ << ToJson(value).dump() << std::endl;
+    out_ << ToJson(value).dump(-1, ' ', false, kJsonErrors) << std::endl;
   } else if (value.Dereferenced().IsArray()) {
     WriteArrayLines(out_, value);
     out_.flush();
@@ -156,7 +161,7 @@ void ResultPrinter::PrintNamed(const std::vector<NamedValue>& values) {
   if (json_) {
     nlohmann::ordered_json object = nlohmann::ordered_json::object();
     for (const auto& v : values) object[v.name] = ToJson(v.value);
-    out_ << object.dump() << std::endl;
+    out_ << object.dump(-1, ' ', false, kJsonErrors) << std::endl;
     return;
   }
   for (const auto& v : values) {
@@ -175,7 +180,7 @@ void ResultPrinter::PrintNamed(const std::vector<NamedValue>& values) {
 
 void ResultPrinter::PrintJsonOrText(const nlohmann::ordered_json& json, const std::string& text) {
   if (json_) {
-    out_ << json.dump() << std::endl;
+    out_ << json.dump(-1, ' ', false, kJsonErrors) << std::endl;
   } else {
     out_ << text << std::flush;
   }

@@ -12,6 +12,7 @@
 #include "vex/com/error_info.h"
 #include "vex/com/numeric_text.h"
 #include "vex/com/type_library.h"
+#include "vex/com/utf8_text.h"
 #include "waveform_data.h"
 #include "waveform_plot.h"
 
@@ -205,7 +206,17 @@ std::vector<NamedValue> ReadIdentity(ScopeSession& session) {
 }
 
 void SessionCommands::RunIdn(ScopeSession& session, ResultPrinter& printer) const {
-  printer.PrintNamed(ReadIdentity(session));
+  std::vector<NamedValue> identity = ReadIdentity(session);
+  // The texts are the instrument's bytes: on a terminal, ESC, CSI (0x9B) and
+  // other controls or bytes that are not UTF-8 are shown as \xNN rather than
+  // sent to it. JSON escapes controls itself.
+  if (!printer.json()) {
+    for (auto& value : identity) {
+      if (value.value.vt() == com::VT_BSTR)
+        value.value = com::Variant(com::EscapeForTerminal(value.value.BstrVal().View()));
+    }
+  }
+  printer.PrintNamed(identity);
 }
 
 void SessionCommands::RunWaveform(ScopeSession& session, ResultPrinter& printer) const {

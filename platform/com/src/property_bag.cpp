@@ -12,6 +12,7 @@
 #include "vex/com/error_info.h"
 #include "vex/com/numeric_text.h"
 #include "vex/com/safearray.h"
+#include "vex/com/utf8_text.h"
 
 namespace vex::com {
 namespace {
@@ -21,6 +22,38 @@ constexpr const char* kSource = "vexcom.PropertyBag";
 constexpr const char* kFormat = "vexcom-property-bag";
 
 constexpr VARTYPE kByteArray = VT_ARRAY | VT_UI1;
+
+// JSON strings hold UTF-8 only, but a bag's strings hold whatever bytes they
+// were given (an instrument's reply, a file name from the command line). A
+// string value that is not well-formed UTF-8 is written as the object
+// {"bytes-base64": "<its bytes in base64>"}; a plain JSON string is always
+// the text itself, so nothing a user stores can be mistaken for the escaped
+// form. A name that is not UTF-8, or that itself starts with
+// "bytes-base64:", is written under the key "bytes-base64:<base64>" with its
+// bytes again in the entry's "name-base64"; only an entry holding
+// "name-base64" takes its name from there.
+constexpr const char* kBytesKey = "bytes-base64";
+constexpr const char* kNameKey = "name-base64";
+constexpr const char* kNamePrefix = "bytes-base64:";
+
+std::span<const std::uint8_t> BytesOf(std::string_view text) {
+  return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+}
+
+json EncodeText(const std::string& text) {
+  if (IsValidUtf8(text)) return text;
+  return json{{kBytesKey, Base64Encode(BytesOf(text))}};
+}
+
+std::optional<std::string> DecodeText(const json& value) {
+  if (value.is_string()) return value.get<std::string>();
+  if (!value.is_object() || value.size() != 1 || !value.contains(kBytesKey) ||
+      !value[kBytesKey].is_string())
+    return std::nullopt;
+  auto bytes = Base64Decode(value[kBytesKey].get<std::string>());
+  if (!bytes) return std::nullopt;
+  return std::string(bytes->begin(), bytes->end());
+}
 
 json EncodeValue(const Variant& v) {
   json entry{{"type", VarTypeName(v.vt())}};
@@ -47,7 +80,7 @@ json EncodeValue(const Variant& v) {
       if (v.BstrVal().IsNull())
         entry["value"] = nullptr;
       else
-        entry["value"] = v.BstrVal().Str();
+        entry["value"] = EncodeText(v.BstrVal().Str());
       break;
     default: {
       auto bytes = v.Array()->Span<const std::uint8_t>();
@@ -97,7 +130,7 @@ std::optional<Variant> DecodeValue(const json& entry) {
   }
   if (type == "VT_BSTR") {
     if (value.is_null()) return Variant(Bstr::Null());
-    if (value.is_string()) return Variant(value.get<std::string>());
+    if (auto text = DecodeText(value)) return Variant(Bstr(*text));
     return std::nullopt;
   }
   if (type == "VT_ARRAY|VT_UI1" && value.is_string()) {
@@ -187,12 +220,43 @@ HRESULT FilePropertyBag::Open(const std::string& path, ComPtr<FilePropertyBag>* 
 }
 
 std::string FilePropertyBag::ToJson() const {
+  // Every string reaching the writer is UTF-8 (EncodeText), so the strict
+  // writer cannot throw for the text; only running out of memory could.
   json values = json::object();
-  for (const auto& [name, value] : values_) values[name] = EncodeValue(value);
-  return json{{"format", kFormat}, {"version", 1}, {"values", values}}.dump(2) + "\n";
+  for (const auto& [name, value] : values_) {
+    json entry = EncodeValue(value);
+    // A UTF-8 name that looks like an escaped one is escaped too, so that
+    // the two can never share a key.
+    if (IsValidUtf8(name) && name.rfind(kNamePrefix, 0) != 0) {
+      values[name] = std::move(entry);
+    } else {
+      const std::string encoded = Base64Encode(BytesOf(name));
+      entry[kNameKey] = encoded;
+      values[kNamePrefix + encoded] = std::move(entry);
+    }
+  }
+  return json{{"format", kFormat}, {"version", 1}, {"values", values}}.dump(
+             2, ' ', false, json::error_handler_t::strict) +
+         "\n";
 }
 
 HRESULT FilePropertyBag::FromJson(std::string_view text) {
+  try {
+    return ParseJson(text);
+  } catch (const std::bad_alloc&) {
+    return ReportRichError(E_OUTOFMEMORY, "there is not enough memory to read it.", kSource);
+  } catch (const std::exception& e) {
+    return ReportRichError(E_FAIL, std::string("it cannot be read: ") + e.what(), kSource);
+  }
+}
+
+HRESULT FilePropertyBag::ParseJson(std::string_view text) {
+  if (const std::size_t bad = FirstInvalidUtf8(text); bad != text.size()) {
+    return ReportRichError(
+        E_FAIL,
+        "it is not valid JSON: the byte at offset " + std::to_string(bad) + " is not UTF-8.",
+        kSource);
+  }
   json parsed = json::parse(text.begin(), text.end(), nullptr, false);
   if (parsed.is_discarded()) return ReportRichError(E_FAIL, "it is not valid JSON.", kSource);
   const bool is_bag = parsed.is_object() && parsed.contains("format") &&
@@ -205,12 +269,21 @@ HRESULT FilePropertyBag::FromJson(std::string_view text) {
         kSource);
   }
   std::map<std::string, Variant> values;
-  for (auto& [name, entry] : parsed["values"].items()) {
+  for (auto& [key, entry] : parsed["values"].items()) {
+    std::string name = key;
+    if (entry.is_object() && entry.contains(kNameKey)) {
+      const json& encoded = entry[kNameKey];
+      std::optional<std::vector<std::uint8_t>> bytes;
+      if (encoded.is_string()) bytes = Base64Decode(encoded.get<std::string>());
+      if (!bytes || key != kNamePrefix + encoded.get<std::string>())
+        return ReportRichError(E_FAIL, "the name of \"" + key + "\" is malformed.", kSource);
+      name.assign(bytes->begin(), bytes->end());
+    }
     // A value without a name could never be read back.
     if (name.empty()) return ReportRichError(E_FAIL, "a value has an empty name.", kSource);
     auto value = DecodeValue(entry);
     if (!value)
-      return ReportRichError(E_FAIL, "the value of \"" + name + "\" is malformed.", kSource);
+      return ReportRichError(E_FAIL, "the value of \"" + key + "\" is malformed.", kSource);
     values[name] = std::move(*value);
   }
   values_ = std::move(values);
@@ -220,8 +293,15 @@ HRESULT FilePropertyBag::FromJson(std::string_view text) {
 HRESULT FilePropertyBag::Commit() {
   std::string temp = path_ + ".tmp." + std::to_string(::getpid());
   {
+    std::string text;
+    try {
+      text = ToJson();
+    } catch (const std::exception& e) {
+      return ReportRichError(
+          E_OUTOFMEMORY, "Cannot write the property bag file " + path_ + ": " + e.what(), kSource);
+    }
     std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    out << ToJson();
+    out << text;
     out.flush();
     if (!out) {
       std::error_code ec;

@@ -97,6 +97,29 @@ TEST_F(SetupCommand, RoundTripThroughTheInstrumentAndThroughAFile) {
   EXPECT_GT(parsed["setups"][0]["data_length"].get<int>(), 0);
 }
 
+// Names are bytes from the command line: one that is not UTF-8 is kept in
+// the state file byte for byte.
+TEST_F(SetupCommand, NamesThatAreNotUtf8AreKeptByteForByte) {
+  const std::string name = "X\xff";
+  ToolRun got = Setup("bytes.json", {"get", name}, address_);
+  ASSERT_EQ(got.status, 0) << got.err;
+  ToolRun list = Setup("bytes.json", {"list"});
+  ASSERT_EQ(list.status, 0) << list.err;
+  EXPECT_THAT(list.out, StartsWith("* " + name + " "));
+
+  const std::string file = folder_ +
+                           "/\xff"
+                           "bad.scp";
+  ASSERT_EQ(Setup("bytes.json", {"save", name, file}).status, 0);
+  ToolRun opened = Setup("other.json", {"open", file});
+  ASSERT_EQ(opened.status, 0) << opened.err;
+  EXPECT_THAT(opened.out, StartsWith("\xff"
+                                     "bad: "));
+  list = Setup("other.json", {"list"});
+  EXPECT_THAT(list.out, StartsWith("  \xff"
+                                   "bad "));
+}
+
 TEST_F(SetupCommand, RefusalsPrintStatusAndDescription) {
   const std::string file = folder_ + "/bench.scp";
   ASSERT_EQ(Setup("s.json", {"get", "Bench"}, address_).status, 0);

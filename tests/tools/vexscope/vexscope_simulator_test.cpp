@@ -89,6 +89,25 @@ TEST(VexscopeIdentity, TextAndJson) {
   EXPECT_EQ(json["supported"], true);
 }
 
+// An identity holding ESC, CSI (0x9B) and a NUL-free run of controls: the
+// terminal gets them as \xNN, JSON stays parseable.
+TEST(VexscopeIdentity, ControlsAndBadBytesFromTheInstrumentAreEscaped) {
+  sim::test::Vexsim simulator({"--tcp", "127.0.0.1:0", "--serial",
+                               "SN\x1b[2J\x9b"
+                               "31m\x07"});
+  const std::string address = "TCPIP0::127.0.0.1::" + std::to_string(simulator.port()) + "::SOCKET";
+  ToolRun run = Scope({"-a", address, "idn"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_THAT(run.out, HasSubstr("serial_number=SN\\x1b[2J\\x9b31m\\x07\n"));
+  EXPECT_EQ(run.out.find_first_of("\x1b\x9b\x07"), std::string::npos) << run.out;
+
+  run = Scope({"-a", address, "--json", "idn"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const auto json = nlohmann::json::parse(run.out, nullptr, false);
+  ASSERT_FALSE(json.is_discarded()) << run.out;
+  EXPECT_THAT(json["serial_number"].get<std::string>(), StartsWith("SN\x1b[2J"));
+}
+
 // One script on one connection, so every setting is read back from the
 // instrument it was written to.
 TEST(VexscopeSubsystems, ShellReadsBackWhatItSet) {

@@ -18,4 +18,5 @@
 #include "vex/com/string_table.h"
 #include "vex/com/type_library.h"
 #include "vex/com/unknown.h"
+#include "vex/com/utf8_text.h"
 #include "vex/com/variant.h"

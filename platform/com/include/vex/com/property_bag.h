@@ -66,7 +66,13 @@ class MemoryPropertyBag : public Object<IPropertyBag> {
 // bag), Commit writes it (through a temporary file and a rename, so a crash
 // leaves the old or the new file, never half of one). A file that is not
 // valid JSON of this shape fails Open with E_FAIL and a description naming
-// the file and the fault.
+// the file and the fault; so does a file holding bytes that are not UTF-8.
+//
+// Strings and names keep their bytes exactly, UTF-8 or not: one that is not
+// well-formed UTF-8 is written in base64 as {"bytes-base64": "..."} (a name
+// as the key "bytes-base64:..." with "name-base64" in its entry), which
+// reading turns back into the same bytes; plain JSON strings are read as
+// the text they hold, as in files from before this form.
 class FilePropertyBag : public MemoryPropertyBag {
  public:
   [[nodiscard]] static HRESULT Open(const std::string& path, ComPtr<FilePropertyBag>* out);
@@ -78,6 +84,8 @@ class FilePropertyBag : public MemoryPropertyBag {
   [[nodiscard]] HRESULT FromJson(std::string_view text);
 
  private:
+  HRESULT ParseJson(std::string_view text);
+
   std::string path_;
 };
 
