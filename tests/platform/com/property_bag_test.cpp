@@ -1,7 +1,13 @@
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "vex/com/com.h"
 
@@ -197,6 +203,261 @@ TEST(Utf8Text, TerminalTextShowsControlsAndBadBytesAsHex) {
   EXPECT_EQ(EscapeForTerminal(std::string("\0\xed\xa0\x80", 4)), "\\x00\\xed\\xa0\\x80");
   EXPECT_EQ(FirstInvalidUtf8("ok\xf4\x90\x80\x80"), 2u) << "above U+10FFFF";
   EXPECT_EQ(FirstInvalidUtf8("\xf0\x9f\x98\x80"), 4u);
+}
+
+// A folder of its own for each test of the file's handling.
+std::string FreshFolder(const char* name) {
+  std::string folder = TempPath(name);
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directories(folder);
+  return folder;
+}
+
+std::vector<std::string> Temporaries(const std::string& folder) {
+  std::vector<std::string> found;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    const std::string name = entry.path().filename().string();
+    if (name.find(".tmp.") != std::string::npos) found.push_back(name);
+  }
+  return found;
+}
+
+std::string StringAt(FilePropertyBag* bag, const std::string& name) {
+  Variant v;
+  if (FAILED(bag->Read(Bstr(name), &v, nullptr))) {
+    (void)TakeErrorDetails();
+    return "(missing)";
+  }
+  return v.vt() == VT_BSTR ? v.BstrVal().Str() : "(not text)";
+}
+
+// Processes saving one file at once: each opened the bag before the others
+// wrote, and every key each of them wrote is there at the end, as is one
+// that was in the file before and that none of them touched.
+TEST(PropertyBagFile, ConcurrentSavesKeepEveryKey) {
+  const std::string path = FreshFolder("bag-concurrent") + "/state.json";
+  {
+    ComPtr<FilePropertyBag> bag;
+    ASSERT_EQ(FilePropertyBag::Open(path, &bag), S_OK);
+    ASSERT_EQ(bag->Write(Bstr("Before"), Variant("kept")), S_OK);
+    ASSERT_EQ(bag->Commit(), S_OK);
+  }
+  constexpr int kProcesses = 8;
+  constexpr int kWrites = 10;
+  std::vector<pid_t> children;
+  for (int p = 0; p < kProcesses; ++p) {
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      ComPtr<FilePropertyBag> bag;
+      if (FAILED(FilePropertyBag::Open(path, &bag))) ::_exit(2);
+      for (int w = 0; w < kWrites; ++w) {
+        const std::string key = "P" + std::to_string(p) + ".K" + std::to_string(w);
+        if (FAILED(bag->Write(Bstr(key), Variant(p * 100 + w)))) ::_exit(3);
+        if (FAILED(bag->Commit())) ::_exit(4);
+      }
+      ::_exit(0);
+    }
+    children.push_back(pid);
+  }
+  for (pid_t pid : children) {
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  }
+  ComPtr<FilePropertyBag> bag;
+  ASSERT_EQ(FilePropertyBag::Open(path, &bag), S_OK);
+  EXPECT_EQ(bag->Values().size(), static_cast<std::size_t>(kProcesses * kWrites + 1));
+  for (int p = 0; p < kProcesses; ++p) {
+    for (int w = 0; w < kWrites; ++w) {
+      Variant v;
+      const std::string key = "P" + std::to_string(p) + ".K" + std::to_string(w);
+      ASSERT_EQ(bag->Read(Bstr(key), &v, nullptr), S_OK) << key;
+      EXPECT_EQ(v.I4(), p * 100 + w);
+    }
+  }
+  EXPECT_EQ(StringAt(bag.Get(), "Before"), "kept");
+  EXPECT_TRUE(Temporaries(TempPath("bag-concurrent")).empty());
+}
+
+// A save applies what this bag changed to the file as it is now: a key it
+// removed goes even when another process saved since, a value it wrote back
+// as it read it does not undo the other process's change, and keys it never
+// loaded stay.
+TEST(PropertyBagFile, ChangesMergeIntoTheFileAsItIsNow) {
+  const std::string path = FreshFolder("bag-merge") + "/state.json";
+  ComPtr<FilePropertyBag> first;
+  ASSERT_EQ(FilePropertyBag::Open(path, &first), S_OK);
+  ASSERT_EQ(first->Write(Bstr("Gone"), Variant(1)), S_OK);
+  ASSERT_EQ(first->Write(Bstr("Shared"), Variant(1)), S_OK);
+  ASSERT_EQ(first->Commit(), S_OK);
+
+  ComPtr<FilePropertyBag> second;
+  ASSERT_EQ(FilePropertyBag::Open(path, &second), S_OK);
+  ASSERT_EQ(second->Write(Bstr("Other"), Variant("second")), S_OK);
+  ASSERT_EQ(second->Write(Bstr("Shared"), Variant(2)), S_OK);
+  ASSERT_EQ(second->Commit(), S_OK);
+
+  first->Remove("Gone");
+  ASSERT_EQ(first->Write(Bstr("Shared"), Variant(1)), S_OK);
+  ASSERT_EQ(first->Write(Bstr("Mine"), Variant("first")), S_OK);
+  ASSERT_EQ(first->Commit(), S_OK);
+  EXPECT_EQ(StringAt(first.Get(), "Other"), "second") << "the bag shows the file as written";
+
+  ComPtr<FilePropertyBag> after;
+  ASSERT_EQ(FilePropertyBag::Open(path, &after), S_OK);
+  EXPECT_FALSE(after->Contains("Gone"));
+  EXPECT_EQ(StringAt(after.Get(), "Other"), "second");
+  EXPECT_EQ(StringAt(after.Get(), "Mine"), "first");
+  Variant shared;
+  ASSERT_EQ(after->Read(Bstr("Shared"), &shared, nullptr), S_OK);
+  EXPECT_EQ(shared.I4(), 2);
+}
+
+// A save killed at any moment leaves the file it replaces or the new one,
+// whole; the next save clears what the killed one left.
+TEST(PropertyBagFile, KilledSavesLeaveTheOldOrTheNewFile) {
+  const std::string folder = FreshFolder("bag-crash");
+  const std::string path = folder + "/state.json";
+  const std::string filler(200000, 'x');
+  std::string last = "(missing)";
+  for (int round = 1; round <= 30; ++round) {
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      ComPtr<FilePropertyBag> bag;
+      if (FAILED(FilePropertyBag::Open(path, &bag))) ::_exit(2);
+      (void)bag->Write(Bstr("Filler"), Variant(filler));
+      for (int i = 0;; ++i) {
+        (void)bag->Write(Bstr("Round"), Variant(std::to_string(round)));
+        (void)bag->Write(Bstr("Count"), Variant(i));
+        (void)bag->Commit();
+      }
+    }
+    std::this_thread::sleep_for(std::chrono::microseconds(1000 + 397 * round));
+    ASSERT_EQ(::kill(pid, SIGKILL), 0);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+
+    ComPtr<FilePropertyBag> bag;
+    if (!std::filesystem::exists(path)) continue;  // killed before its first save
+    ASSERT_EQ(FilePropertyBag::Open(path, &bag), S_OK) << TakeErrorDetails().description.Str();
+    const std::string seen = StringAt(bag.Get(), "Round");
+    EXPECT_TRUE(seen == std::to_string(round) || seen == last) << "round " << round << ": " << seen;
+    last = seen;
+    EXPECT_EQ(StringAt(bag.Get(), "Filler"), filler);
+    ASSERT_EQ(bag->Write(Bstr("Checked"), Variant(round)), S_OK);
+    ASSERT_EQ(bag->Commit(), S_OK);
+    EXPECT_TRUE(Temporaries(folder).empty()) << round;
+  }
+
+  // Temporaries of a process that is gone are removed by the next save;
+  // one of a process still saving is not.
+  const pid_t gone = ::fork();
+  ASSERT_GE(gone, 0);
+  if (gone == 0) ::_exit(0);
+  ASSERT_EQ(::waitpid(gone, nullptr, 0), gone);
+  const pid_t running = ::fork();
+  ASSERT_GE(running, 0);
+  if (running == 0) {
+    ::pause();
+    ::_exit(0);
+  }
+  const std::string dead_temp = folder + "/.state.json.tmp." + std::to_string(gone);
+  const std::string older_temp = folder + "/state.json.tmp." + std::to_string(gone);
+  const std::string live_temp = folder + "/.state.json.tmp." + std::to_string(running);
+  for (const auto& temp : {dead_temp, older_temp, live_temp}) std::ofstream(temp) << "{";
+  ComPtr<FilePropertyBag> bag;
+  ASSERT_EQ(FilePropertyBag::Open(path, &bag), S_OK);
+  ASSERT_EQ(bag->Commit(), S_OK);
+  EXPECT_FALSE(std::filesystem::exists(dead_temp));
+  EXPECT_FALSE(std::filesystem::exists(older_temp));
+  EXPECT_TRUE(std::filesystem::exists(live_temp));
+  ::kill(running, SIGKILL);
+  ::waitpid(running, nullptr, 0);
+}
+
+TEST(PropertyBagFile, LinksModesAndReadOnlyFiles) {
+  const std::string folder = FreshFolder("bag-links");
+  const std::string target = folder + "/target.json";
+  const std::string link = folder + "/link.json";
+  std::filesystem::create_symlink("target.json", link);
+  {
+    ComPtr<FilePropertyBag> bag;
+    ASSERT_EQ(FilePropertyBag::Open(link, &bag), S_OK);
+    ASSERT_EQ(bag->Write(Bstr("Through"), Variant("link")), S_OK);
+    ASSERT_EQ(bag->Commit(), S_OK);
+    ASSERT_EQ(bag->Write(Bstr("Again"), Variant("link")), S_OK);
+    ASSERT_EQ(bag->Commit(), S_OK);
+  }
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  ComPtr<FilePropertyBag> direct;
+  ASSERT_EQ(FilePropertyBag::Open(target, &direct), S_OK);
+  EXPECT_EQ(StringAt(direct.Get(), "Through"), "link");
+  EXPECT_EQ(StringAt(direct.Get(), "Again"), "link");
+
+  ASSERT_EQ(::chmod(target.c_str(), 0600), 0);
+  ASSERT_EQ(direct->Write(Bstr("Private"), Variant(1)), S_OK);
+  ASSERT_EQ(direct->Commit(), S_OK);
+  struct stat info {};
+  ASSERT_EQ(::stat(target.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0600u);
+
+  ASSERT_EQ(::chmod(target.c_str(), 0444), 0);
+  ASSERT_EQ(direct->Write(Bstr("Refused"), Variant(1)), S_OK);
+  EXPECT_EQ(direct->Commit(), E_ACCESSDENIED);
+  const std::string refused = TakeErrorDetails().description.Str();
+  EXPECT_NE(refused.find(target), std::string::npos) << refused;
+  EXPECT_NE(refused.find("read-only"), std::string::npos) << refused;
+  ComPtr<FilePropertyBag> unchanged;
+  ASSERT_EQ(FilePropertyBag::Open(target, &unchanged), S_OK);
+  EXPECT_FALSE(unchanged->Contains("Refused"));
+  ASSERT_EQ(::chmod(target.c_str(), 0644), 0);
+
+  const std::string second_name = folder + "/hard.json";
+  ASSERT_EQ(::link(target.c_str(), second_name.c_str()), 0);
+  EXPECT_EQ(direct->Commit(), E_ACCESSDENIED);
+  EXPECT_NE(TakeErrorDetails().description.Str().find("hard links"), std::string::npos);
+  struct stat linked {};
+  ASSERT_EQ(::stat(target.c_str(), &linked), 0);
+  EXPECT_EQ(linked.st_nlink, 2u) << "the links are not broken";
+}
+
+// A FIFO would block a plain open until a writer came: run in a child with
+// an alarm, so that a missing check fails the test instead of hanging it.
+TEST(PropertyBagFile, FifoFolderAndDeviceAreRefusedAtOnce) {
+  const std::string folder = FreshFolder("bag-special");
+  const std::string fifo = folder + "/fifo.json";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+  const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    ::alarm(5);
+    int failures = 0;
+    for (const std::string& path : {fifo, folder, std::string("/dev/null")}) {
+      ComPtr<FilePropertyBag> bag;
+      if (FilePropertyBag::Open(path, &bag) != E_ACCESSDENIED) ++failures;
+      const std::string text = TakeErrorDetails().description.Str();
+      if (text.find(path) == std::string::npos ||
+          text.find("not a regular file") == std::string::npos)
+        ++failures;
+    }
+    // A save refuses one that appeared after Open, before reading or
+    // replacing anything.
+    const std::string later = folder + "/later.json";
+    ComPtr<FilePropertyBag> bag;
+    if (FAILED(FilePropertyBag::Open(later, &bag))) ++failures;
+    if (::mkfifo(later.c_str(), 0644) != 0) ++failures;
+    if (bag && bag->Write(Bstr("Key"), Variant(1)) != S_OK) ++failures;
+    if (bag && bag->Commit() != E_ACCESSDENIED) ++failures;
+    ::_exit(failures);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+  EXPECT_TRUE(std::filesystem::is_fifo(folder + "/later.json"));
 }
 
 TEST(Base64, RoundTripsEveryLengthAndRejectsBadText) {

@@ -63,10 +63,23 @@ class MemoryPropertyBag : public Object<IPropertyBag> {
 };
 
 // A bag backed by a JSON file: Open reads the file (a missing file is an empty
-// bag), Commit writes it (through a temporary file and a rename, so a crash
-// leaves the old or the new file, never half of one). A file that is not
-// valid JSON of this shape fails Open with E_FAIL and a description naming
-// the file and the fault; so does a file holding bytes that are not UTF-8.
+// bag), Commit saves it. A file that is not valid JSON of this shape fails
+// Open with E_FAIL and a description naming the file and the fault; so does
+// a file holding bytes that are not UTF-8. A FIFO, folder or device is
+// refused at once, without waiting for it.
+//
+// Commit is safe against other processes saving the same file and against a
+// crash. It takes an exclusive flock on "<file>.lock" beside the file, reads
+// the file as it is now and applies to it the keys whose values this bag
+// changed or removed since Open or the last Commit (a value written back as
+// it was read is no change); every other key on disk is kept as it is there. The result goes to
+// ".<file>.tmp.<pid>" in the same folder, is fsync'd and renamed over the file, and the folder is
+// fsync'd: a crash leaves the old or the new file, and the next save removes the temporaries of
+// processes no longer running. A symbolic link is followed and its target replaced (the link
+// stays); the mode and owner of the file are kept. Refused, with E_ACCESSDENIED and the reason: a
+// file without write permission (for root too, when its mode has no write bit), and a file with
+// several hard links (replacing it would split it from its other names; rewriting it in place would
+// lose the crash guarantee). After a successful Commit, Values() is the file as written.
 //
 // Strings and names keep their bytes exactly, UTF-8 or not: one that is not
 // well-formed UTF-8 is written in base64 as {"bytes-base64": "..."} (a name
@@ -79,14 +92,20 @@ class FilePropertyBag : public MemoryPropertyBag {
   [[nodiscard]] HRESULT Commit();
   const std::string& Path() const { return path_; }
 
-  // The JSON text of the current values and its reverse, for tools and tests.
+  // The JSON text of the current values and its reverse, for tools and
+  // tests; for the next Commit, FromJson is a change to every value it
+  // changes.
   std::string ToJson() const;
   [[nodiscard]] HRESULT FromJson(std::string_view text);
 
  private:
   HRESULT ParseJson(std::string_view text);
+  HRESULT CommitToFile();
+  static std::string JsonText(const std::map<std::string, Variant>& values);
 
   std::string path_;
+  // The values as last read from or written to the file.
+  std::map<std::string, Variant> base_;
 };
 
 }  // namespace vex::com
