@@ -11,6 +11,14 @@
 #include "vex/control/setups.h"
 
 namespace vex::scope {
+namespace {
+
+// A setup name holds whatever bytes the user gave; JSON text cannot, so
+// bytes that are not UTF-8 print as U+FFFD there (the plain listing keeps
+// them as they are).
+constexpr auto kJsonBadBytes = nlohmann::json::error_handler_t::replace;
+
+}  // namespace
 
 namespace {
 
@@ -140,7 +148,7 @@ void PrintList(const Collection& setups, bool json, std::ostream& out) {
       item["last_instrument_setup"] = !last.empty() && Lower(info.name) == last;
       list.push_back(item);
     }
-    out << nlohmann::json{{"setups", list}}.dump(2) << '\n';
+    out << nlohmann::json{{"setups", list}}.dump(2, ' ', false, kJsonBadBytes) << '\n';
     return;
   }
   std::size_t name_width = 4;
@@ -166,7 +174,7 @@ void PrintShow(const SetupInfo& info, bool current, bool json, std::ostream& out
   if (json) {
     nlohmann::json item = JsonOf(info);
     item["last_instrument_setup"] = current;
-    out << item.dump(2) << '\n';
+    out << item.dump(2, ' ', false, kJsonBadBytes) << '\n';
     return;
   }
   out << "name: " << info.name << (current ? " (last sent to or taken from the instrument)" : "")

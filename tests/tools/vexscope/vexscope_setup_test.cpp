@@ -106,6 +106,10 @@ TEST_F(SetupCommand, NamesThatAreNotUtf8AreKeptByteForByte) {
   ToolRun list = Setup("bytes.json", {"list"});
   ASSERT_EQ(list.status, 0) << list.err;
   EXPECT_THAT(list.out, StartsWith("* " + name + " "));
+  // JSON cannot hold the byte: it is shown replaced, and the output parses.
+  ToolRun json = Scope({"--json", "--state", folder_ + "/bytes.json", "setup", "list"});
+  ASSERT_EQ(json.status, 0) << json.err;
+  EXPECT_THAT(json.out, HasSubstr("\"X\xef\xbf\xbd\""));
 
   const std::string file = folder_ +
                            "/\xff"
