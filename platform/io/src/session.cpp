@@ -108,6 +108,17 @@ Status Session::TrackRead(Status status) {
   return Track(std::move(status));
 }
 
+Status Session::ReadAnyReply(ByteVector& out, Deadline deadline, bool* is_block,
+                             MessageReader::BlockInfo* info) {
+  auto first = reader_.PeekReplyStart(deadline);
+  if (!first.ok()) return first.status();
+  if (first.value() != '#') return reader_.ReadMessage(out, deadline);
+  *is_block = true;
+  Status st = reader_.ReadBlock(out, deadline, MessageReader::BlockHeader::kKeep, info);
+  if (st.code() == Errc::kMalformed) reader_.DiscardUntilQuiet(deadline);
+  return st;
+}
+
 Status Session::DropLateReply(Deadline deadline) {
   late_reply_ = false;
   if (transport_->can_clear()) {
@@ -134,14 +145,8 @@ Status Session::DropLateReply(Deadline deadline) {
     // Without a termination character a reply ends when the line is quiet.
     reader_.DiscardUntilQuiet(until);
   } else {
-    auto first = reader_.PeekReplyStart(until);
-    st = first.status();
-    if (first.ok() && first.value() == '#') {
-      st = reader_.ReadBlock(late, until, MessageReader::BlockHeader::kKeep);
-      if (st.code() == Errc::kMalformed) reader_.DiscardUntilQuiet(until);
-    } else if (first.ok()) {
-      st = reader_.ReadMessage(late, until);
-    }
+    bool is_block = false;
+    st = ReadAnyReply(late, until, &is_block, nullptr);
   }
   if (!st.ok() && BreaksLink(st)) return Track(std::move(st));
   if (log_) {
@@ -281,16 +286,7 @@ VEX_HOT Status Session::ReadReply(ByteVector& out, bool* is_block, MessageReader
   if (broken_) [[unlikely]] {
     if (Status st = Reopen(deadline, true); !st.ok()) return st;
   }
-  auto first = reader_.PeekReplyStart(deadline);
-  if (!first.ok()) return TrackRead(first.status());
-  Status st;
-  if (first.value() == '#') {
-    *is_block = true;
-    st = reader_.ReadBlock(out, deadline, MessageReader::BlockHeader::kKeep, info);
-    if (st.code() == Errc::kMalformed) reader_.DiscardUntilQuiet(deadline);
-  } else {
-    st = reader_.ReadMessage(out, deadline);
-  }
+  Status st = ReadAnyReply(out, deadline, is_block, info);
   if (!out.empty() || st.ok()) LogRead(out);
   if (!st.ok()) [[unlikely]]
     return TrackRead(std::move(st));

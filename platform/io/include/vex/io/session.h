@@ -107,6 +107,10 @@ class Session {
   Status Track(Status status);
   // Notes whether a read left a reply that may still come (a timeout).
   Status TrackRead(Status status);
+  // A block read by its length (header kept) or a message, whichever the
+  // reply's first byte says; a malformed block is dropped to a quiet line.
+  Status ReadAnyReply(ByteVector& out, Deadline deadline, bool* is_block,
+                      MessageReader::BlockInfo* info);
   // Makes sure the reply to a read that timed out never answers the next
   // write (see above).
   Status DropLateReply(Deadline deadline);
