@@ -101,8 +101,10 @@ void RegisterGpibTransports() {
           if (board->simulated)
             return MakeSimulatedBusTransport(address.board, address.gpib_address);
 #ifdef VEX_IO_HAVE_VXI11
+          Vxi11Transport::Options options;
+          options.port_mapper_port = board->gateway_port;
           return std::unique_ptr<Transport>(std::make_unique<Vxi11Transport>(
-              board->gateway_host, "gpib0," + std::to_string(address.gpib_address)));
+              board->gateway_host, "gpib0," + std::to_string(address.gpib_address), options));
 #else
           return Status(Errc::kUnsupported, "LAN/GPIB gateways need VXI-11, which this build lacks.");
 #endif

@@ -1,29 +1,38 @@
 #include "vex/io/address.h"
 
 #include <algorithm>
-#include <cctype>
 #include <charconv>
 #include <string>
 #include <vector>
 
+#include "vex/io/host_name.h"
+
 namespace vex::io {
 namespace {
 
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
+
+// ASCII only: the grammar's words are ASCII, and the case of other bytes
+// must not depend on the locale.
 std::string Upper(std::string_view s) {
   std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  for (char& c : out)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   return out;
 }
 
 std::string Lower(std::string_view s) {
   std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (char& c : out)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   return out;
 }
 
 std::string_view Trim(std::string_view s) {
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
+  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
   return s;
 }
 
@@ -31,11 +40,13 @@ bool IEquals(std::string_view a, std::string_view b) {
   return Upper(a) == Upper(b);
 }
 
+bool AllDigits(std::string_view s) {
+  return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
 // A whole-field decimal number (digits only, no sign) in [lo, hi].
 std::optional<int> ParseNumber(std::string_view s, int lo, int hi) {
-  if (s.empty() || s.size() > 9) return std::nullopt;
-  if (!std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; }))
-    return std::nullopt;
+  if (s.size() > 9 || !AllDigits(s)) return std::nullopt;
   int v = 0;
   std::from_chars(s.data(), s.data() + s.size(), v);
   if (v < lo || v > hi) return std::nullopt;
@@ -76,6 +87,8 @@ class Parser {
   explicit Parser(std::string_view text) : text_(text) {}
 
   Result<Address> Run() {
+    if (text_.size() > kMaxAddressLength)
+      return Fail("it is longer than " + std::to_string(kMaxAddressLength) + " characters");
     std::string_view s = Trim(text_);
     if (s.empty()) return Fail("the address is empty");
     std::vector<std::string_view> f = SplitFields(s);
@@ -86,12 +99,16 @@ class Parser {
     if (head.rfind("TCPIP", 0) == 0) return Tcpip(f);
     if (head.rfind("USB", 0) == 0) return Fail("USB instruments are not supported");
     if (head.rfind("ASRL", 0) == 0) return Fail("serial ports are addressed as COM1 to COM4");
-    return Fail("unknown interface \"" + std::string(f[0]) + "\" (expected COMn, GPIBn or TCPIPn)");
+    return Fail("unknown interface " + QuotedForMessage(f[0]) +
+                " (expected COMn, GPIBn or TCPIPn)");
   }
 
  private:
   Status Fail(const std::string& why) const {
-    return Status(Errc::kBadAddress, "invalid address \"" + std::string(text_) + "\": " + why);
+    const std::string shown = text_.size() > kMaxAddressLength
+                                  ? QuotedForMessage(text_.substr(0, 48)) + "..."
+                                  : QuotedForMessage(text_);
+    return Status(Errc::kBadAddress, "invalid address " + shown + ": " + why);
   }
 
   Result<Address> Serial(const std::vector<std::string_view>& f) {
@@ -105,7 +122,7 @@ class Parser {
     if (f.size() == 1) return a;
     if (f.size() > 2) return Fail("a serial port takes one keyword list after \"::\"");
     std::string_view list = f[1];
-    if (Trim(list).empty()) return Fail("empty keyword list after \"::\"");
+    if (list.empty()) return Fail("empty keyword list after \"::\"");
     std::size_t pos = 0;
     while (pos <= list.size()) {
       std::size_t comma = list.find(',', pos);
@@ -115,14 +132,17 @@ class Parser {
       if (item.empty()) return Fail("empty keyword in the list");
       std::size_t eq = item.find('=');
       if (eq == std::string_view::npos)
-        return Fail("keyword \"" + std::string(item) + "\" has no \"=value\"");
+        return Fail("keyword " + QuotedForMessage(item) + " has no \"=value\"");
       std::string key = Upper(Trim(item.substr(0, eq)));
-      std::string_view raw = Trim(item.substr(eq + 1));
-      std::string value = Upper(raw);
-      if (value.empty()) return Fail("keyword " + key + " has no value");
+      std::string value = Upper(Trim(item.substr(eq + 1)));
+      if (value.empty()) return Fail("keyword " + QuotedForMessage(key) + " has no value");
       Status st = Keyword(a, key, value);
       if (!st.ok()) return st;
     }
+    // termios has one "two stop bits" flag, which a UART takes as 1.5 stop
+    // bits only at five data bits.
+    if (a.stop_bits == StopBits::kOneAndHalf && a.data_bits.value_or(8) != 5)
+      return Fail("1.5 stop bits need Size=5");
     return a;
   }
 
@@ -130,10 +150,15 @@ class Parser {
     auto dup = [&](bool present) {
       return present ? Fail("keyword " + key + " is given twice") : Status();
     };
+    const std::string quoted = QuotedForMessage(value);
     if (key == "BAUD") {
       if (Status st = dup(a.baud.has_value()); !st.ok()) return st;
-      auto v = ParseNumber(value, 1, 4000000);
-      if (!v) return Fail("baud rate \"" + value + "\" is not a positive whole number");
+      auto v = ParseNumber(value, 1, 999999999);
+      if (!v) return Fail("baud rate " + quoted + " is not a positive whole number");
+      if (!IsSupportedBaudRate(*v))
+        return Fail("baud rate " + value +
+                    " is not one the serial driver offers (50 to 4000000: 1200, 2400, 4800, "
+                    "9600, 19200, 38400, 57600, 115200, ...)");
       a.baud = *v;
     } else if (key == "HANDSHAKE") {
       if (Status st = dup(a.handshake.has_value()); !st.ok()) return st;
@@ -144,11 +169,11 @@ class Parser {
       else if (value == "DTR_DSR")
         a.handshake = Handshake::kDtrDsr;
       else
-        return Fail("handshake \"" + value + "\" is not NONE, XON_XOFF or DTR_DSR");
+        return Fail("handshake " + quoted + " is not NONE, XON_XOFF or DTR_DSR");
     } else if (key == "SIZE") {
       if (Status st = dup(a.data_bits.has_value()); !st.ok()) return st;
       auto v = ParseNumber(value, 5, 8);
-      if (!v) return Fail("data size \"" + value + "\" is not 5, 6, 7 or 8");
+      if (!v) return Fail("data size " + quoted + " is not 5, 6, 7 or 8");
       a.data_bits = *v;
     } else if (key == "PARITY") {
       if (Status st = dup(a.parity.has_value()); !st.ok()) return st;
@@ -163,7 +188,7 @@ class Parser {
       else if (value == "SPACE")
         a.parity = Parity::kSpace;
       else
-        return Fail("parity \"" + value + "\" is not NONE, ODD, EVEN, MARK or SPACE");
+        return Fail("parity " + quoted + " is not NONE, ODD, EVEN, MARK or SPACE");
     } else if (key == "STOP") {
       if (Status st = dup(a.stop_bits.has_value()); !st.ok()) return st;
       if (value == "1")
@@ -173,10 +198,10 @@ class Parser {
       else if (value == "2")
         a.stop_bits = StopBits::kTwo;
       else
-        return Fail("stop bits \"" + value + "\" is not 1, 1.5 or 2");
+        return Fail("stop bits " + quoted + " is not 1, 1.5 or 2");
     } else {
-      return Fail("unknown keyword \"" + key +
-                  "\" (expected Baud, Handshake, Size, Parity or Stop)");
+      return Fail("unknown keyword " + QuotedForMessage(key) +
+                  " (expected Baud, Handshake, Size, Parity or Stop)");
     }
     return {};
   }
@@ -187,13 +212,13 @@ class Parser {
     auto n = PrefixNumber(f[0], "GPIB", false, kLastGpibBoard);
     if (!n) return Fail("GPIB board must be GPIB0 to GPIB" + std::to_string(kLastGpibBoard));
     a.board = *n;
-    if (f.size() != 3) return Fail("expected GPIBn::address::INSTR");
+    if (f.size() < 2 || f.size() > 3) return Fail("expected GPIBn::address[::INSTR]");
     auto addr = ParseNumber(f[1], 0, kLastGpibAddress);
     if (!addr)
-      return Fail("GPIB address \"" + std::string(f[1]) + "\" is not a number from 0 to " +
+      return Fail("GPIB address " + QuotedForMessage(f[1]) + " is not a number from 0 to " +
                   std::to_string(kLastGpibAddress));
     a.gpib_address = *addr;
-    if (!IEquals(f[2], "INSTR")) return Fail("a GPIB address ends in ::INSTR");
+    if (f.size() == 3 && !IEquals(f[2], "INSTR")) return Fail("a GPIB address ends in ::INSTR");
     return a;
   }
 
@@ -204,16 +229,14 @@ class Parser {
       h = h.substr(1, h.size() - 2);
       // An IPv6 literal always has a colon; without one the text is no
       // address at all (and would not read back once written unbracketed).
-      if (h.find(':') == std::string_view::npos || !std::all_of(h.begin(), h.end(), [](char c) {
-            return std::isxdigit(static_cast<unsigned char>(c)) || c == ':' || c == '.' || c == '%';
-          }))
-        return Fail("bad IPv6 host \"" + std::string(h) + "\"");
-    } else if (!std::all_of(h.begin(), h.end(), [](char c) {
-                 return std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-' ||
-                        c == '_';
-               })) {
-      return Fail("bad host name \"" + std::string(h) + "\"");
+      if (h.find(':') == std::string_view::npos)
+        return Fail("host " + QuotedForMessage(h) + " in brackets is not an IPv6 address");
+    } else if (h.find(':') != std::string_view::npos) {
+      return Fail("host " + QuotedForMessage(h) +
+                  " holds ':'; an IPv6 address goes in brackets ([::1]) and a port in a field of "
+                  "its own (TCPIPn::host::port::SOCKET)");
     }
+    if (Status st = CheckHost(h); !st.ok()) return Fail(st.message());
     a.host = std::string(h);
     return {};
   }
@@ -232,32 +255,44 @@ class Parser {
     auto n = PrefixNumber(f[0], "TCPIP", true, 99);
     if (!n) return Fail("LAN interface must be TCPIP or TCPIPn");
     a.board = *n;
-    if (f.size() < 3 || f.size() > 4)
-      return Fail("expected TCPIPn::host::port::SOCKET or TCPIPn::host[::inst0]::INSTR");
+    if (f.size() < 2 || f.size() > 4)
+      return Fail("expected TCPIPn::host::port::SOCKET or TCPIPn::host[::device][::INSTR]");
     if (Status st = Host(a, f[1]); !st.ok()) return st;
-    std::string last = Upper(f.back());
+    const std::string last = f.size() > 2 ? Upper(f.back()) : std::string("INSTR");
     if (last == "SOCKET") {
       if (f.size() != 4) return Fail("a socket address needs a port: TCPIPn::host::port::SOCKET");
       auto port = ParseNumber(f[2], 1, 65535);
-      if (!port) return Fail("port \"" + std::string(f[2]) + "\" is not a number from 1 to 65535");
+      if (!port) return Fail("port " + QuotedForMessage(f[2]) + " is not a number from 1 to 65535");
       a.kind = Address::Kind::kTcpSocket;
       a.port = *port;
       return a;
     }
-    if (last == "INSTR") {
-      a.kind = Address::Kind::kVxi11;
-      a.device = f.size() == 4 ? Lower(f[2]) : "inst0";
-      if (!ValidDevice(a.device))
-        return Fail("device name \"" + std::string(f[2]) + "\" is not instN or gpibN,a");
-      return a;
+    // VXI-11: "::INSTR" may be left out, as may the device ("inst0").
+    const bool ends_in_instr = last == "INSTR";
+    if (!ends_in_instr && f.size() == 4) return Fail("a LAN address ends in ::SOCKET or ::INSTR");
+    const std::size_t device_fields = f.size() - 2 - (ends_in_instr && f.size() > 2 ? 1 : 0);
+    a.kind = Address::Kind::kVxi11;
+    a.device = device_fields == 1 ? Lower(f[2]) : "inst0";
+    if (!ValidDevice(a.device)) {
+      std::string why = "device name " + QuotedForMessage(f[2]) + " is not instN or gpibN,a";
+      if (AllDigits(f[2])) why += " (a raw socket is TCPIPn::host::port::SOCKET)";
+      return Fail(why);
     }
-    return Fail("a LAN address ends in ::SOCKET or ::INSTR");
+    return a;
   }
 
   std::string_view text_;
 };
 
 }  // namespace
+
+bool IsSupportedBaudRate(int rate) {
+  static constexpr int kRates[] = {
+      50,     75,     110,     134,     150,     200,     300,     600,     1200,    1800,
+      2400,   4800,   9600,    19200,   38400,   57600,   115200,  230400,  460800,  500000,
+      576000, 921600, 1000000, 1152000, 1500000, 2000000, 2500000, 3000000, 3500000, 4000000};
+  return std::find(std::begin(kRates), std::end(kRates), rate) != std::end(kRates);
+}
 
 const char* ParityName(Parity p) {
   switch (p) {

@@ -8,6 +8,8 @@
 #include <set>
 #include <sstream>
 
+#include "vex/io/host_name.h"
+
 namespace vex::io {
 namespace {
 
@@ -62,10 +64,10 @@ void ConfigReader::Split(std::string_view text, const std::string& origin, bool 
       std::string_view value = eq == item.npos ? std::string_view() : Trim(item.substr(eq + 1));
       if (eq == item.npos || key.empty() || value.empty()) {
         out->problems.push_back(
-            {where, "\"" + std::string(item) + "\" is not key=value; the entry is skipped"});
+            {where, QuotedForMessage(item) + " is not key=value; the entry is skipped"});
         continue;
       }
-      out->entries.push_back({std::string(key), std::string(value), std::move(where)});
+      out->entries.push_back({std::string(key), std::string(value), std::move(where), origin});
     }
   }
 }

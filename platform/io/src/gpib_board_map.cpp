@@ -5,31 +5,65 @@
 #include <cstdlib>
 
 #include "vex/io/address.h"
+#include "vex/io/host_name.h"
 
 namespace vex::io {
+namespace {
+
+// The board number an entry's key names ("3" or "GPIB3"), or -1.
+int BoardNumber(std::string_view key) {
+  if (key.size() > 4 && ::strncasecmp(key.data(), "GPIB", 4) == 0) key.remove_prefix(4);
+  if (key.empty() || key.size() > 2) return -1;
+  int board = 0;
+  for (char c : key) {
+    if (c < '0' || c > '9') return -1;
+    board = board * 10 + (c - '0');
+  }
+  return board <= kLastGpibBoard ? board : -1;
+}
+
+}  // namespace
 
 GpibBoardMap GpibBoardMap::FromConfig(const ConfigText& text) {
   GpibBoardMap map;
   map.problems_ = text.problems;
+  auto skip = [&](const ConfigEntry& entry, const std::string& why) {
+    map.problems_.push_back({entry.origin, "GPIB board entry " +
+                                               QuotedForMessage(entry.key + "=" + entry.value) +
+                                               ": " + why + "; the entry is skipped"});
+  };
+  std::map<int, std::string> source_of;  // the file or variable of each board's entry
   for (const auto& entry : text.entries) {
-    std::string number = entry.key;
-    if (number.size() > 4 && ::strncasecmp(number.c_str(), "GPIB", 4) == 0) number.erase(0, 4);
-    char* end = nullptr;
-    long board = std::strtol(number.c_str(), &end, 10);
-    if (number.empty() || *end != '\0' || board < 0 || board > kLastGpibBoard) {
-      map.problems_.push_back({entry.origin, "GPIB board entry \"" + entry.key + "=" + entry.value +
-                                                 "\" is not \"n=sim\" or \"n=host\" with n 0 to " +
-                                                 std::to_string(kLastGpibBoard) +
-                                                 "; the entry is skipped"});
+    const int board = BoardNumber(entry.key);
+    if (board < 0) {
+      skip(entry,
+           "the board is not \"n\" or \"GPIBn\" with n 0 to " + std::to_string(kLastGpibBoard));
       continue;
     }
     GpibBoard b;
     b.simulated = ::strcasecmp(entry.value.c_str(), "sim") == 0;
-    if (!b.simulated) b.gateway_host = entry.value;
+    if (!b.simulated) {
+      auto target = ParseHostPort(entry.value, kPortMapperPort);
+      if (!target) {
+        skip(entry, "the gateway " + target.status().message() +
+                        " (expected \"sim\", \"host\" or \"host:port\")");
+        continue;
+      }
+      b.gateway_host = std::move(target->host);
+      b.gateway_port = target->port;
+    }
+    // One source names a board once; the variable's entry replaces the file's.
+    auto earlier = map.boards_.find(board);
+    if (earlier != map.boards_.end() && source_of[board] == entry.source) {
+      skip(entry,
+           "board " + std::to_string(board) + " is already mapped by " + earlier->second.origin);
+      continue;
+    }
     b.origin = entry.origin;
-    map.boards_[static_cast<int>(board)] = std::move(b);
+    source_of[board] = entry.source;
+    map.boards_[board] = std::move(b);
   }
-  if (!text.configured) map.boards_[0] = GpibBoard{true, {}, "default"};
+  if (!text.configured) map.boards_[0] = GpibBoard{true, {}, kPortMapperPort, "default"};
   return map;
 }
 

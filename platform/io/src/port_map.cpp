@@ -4,6 +4,7 @@
 #include <set>
 
 #include "vex/io/address.h"
+#include "vex/io/host_name.h"
 
 namespace vex::io {
 namespace {
@@ -26,14 +27,25 @@ std::string Canonical(const std::string& path) {
 PortMap PortMap::FromConfig(const ConfigText& text) {
   PortMap map;
   map.problems_ = text.problems;
+  std::map<int, std::string> source_of;  // the file or variable of each port's entry
   for (const auto& entry : text.entries) {
     int port = ComNumber(entry.key);
     if (port == 0) {
-      map.problems_.push_back(
-          {entry.origin, "\"" + entry.key + "\" does not name COM" + std::to_string(kFirstComPort) +
-                             " to COM" + std::to_string(kLastComPort) + "; the entry is skipped"});
+      map.problems_.push_back({entry.origin, QuotedForMessage(entry.key) + " does not name COM" +
+                                                 std::to_string(kFirstComPort) + " to COM" +
+                                                 std::to_string(kLastComPort) +
+                                                 "; the entry is skipped"});
       continue;
     }
+    // One source names a port once; the variable's entry replaces the file's.
+    auto earlier = map.entries_.find(port);
+    if (earlier != map.entries_.end() && source_of[port] == entry.source) {
+      map.problems_.push_back({entry.origin, "COM" + std::to_string(port) +
+                                                 " is already mapped by " + earlier->second.origin +
+                                                 "; the entry is skipped"});
+      continue;
+    }
+    source_of[port] = entry.source;
     (void)map.Set(port, entry.value, entry.origin);
   }
   return map;

@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+
+#include "address_cases.h"
+#include "vex/io/host_name.h"
+#include "vex/io/serial_transport.h"
 
 namespace vex::io {
 namespace {
@@ -139,6 +144,8 @@ TEST(AddressTest, RejectsMalformedWithReason) {
       {"COM1::Baud=4800x", "baud rate \"4800X\""},
       {"COM1::Baud=", "no value"},
       {"COM1::Baud=-9600", "baud rate"},
+      {"COM1::Baud=4801", "baud rate 4801 is not one the serial driver offers"},
+      {"COM1::Stop=1.5,Size=6", "1.5 stop bits need Size=5"},
       {"COM1::Handshake=RTS_CTS", "handshake \"RTS_CTS\""},
       {"COM1::Parity=BOTH", "parity \"BOTH\""},
       {"COM1::Size=9", "data size \"9\""},
@@ -149,7 +156,8 @@ TEST(AddressTest, RejectsMalformedWithReason) {
       {"COM1::Baud", "has no \"=value\""},
       {"COM1::Baud=9600::x", "one keyword list"},
       {"GPIB0::31::INSTR", "GPIB address \"31\""},
-      {"GPIB0::7", "GPIBn::address::INSTR"},
+      {"GPIB0", "GPIBn::address[::INSTR]"},
+      {"GPIB0::7::0::INSTR", "GPIBn::address[::INSTR]"},
       {"GPIB0::7::SOCKET", "ends in ::INSTR"},
       {"GPIB0::x::INSTR", "GPIB address \"x\""},
       {"GPIB16::7::INSTR", "GPIB board"},
@@ -158,9 +166,14 @@ TEST(AddressTest, RejectsMalformedWithReason) {
       {"TCPIP0::host::0::SOCKET", "port \"0\""},
       {"TCPIP0::host::65536::SOCKET", "port \"65536\""},
       {"TCPIP0::::5025::SOCKET", "host name is empty"},
-      {"TCPIP0::bad host::5025::SOCKET", "bad host name"},
+      {"TCPIP0::bad host::5025::SOCKET", "host \"bad host\" holds a blank"},
+      {"TCPIP0::host:5025::SOCKET", "an IPv6 address goes in brackets"},
+      {"TCPIP0::[10.0.0.1]::INSTR", "in brackets is not an IPv6 address"},
+      {"TCPIP0::[::1::INSTR", "unterminated IPv6 host"},
       {"TCPIP0::host::hislip0::INSTR", "device name \"hislip0\""},
-      {"TCPIP0::host", "expected TCPIPn"},
+      {"TCPIP0", "expected TCPIPn"},
+      {"TCPIP0::host::inst0::INSTR::x", "expected TCPIPn"},
+      {"TCPIP0::host::inst0::x", "ends in ::SOCKET or ::INSTR"},
       {"TCPIP0::host::5025::RAW", "::SOCKET or ::INSTR"},
       {"TCPIPX::host::INSTR", "TCPIP or TCPIPn"},
       {"USB0::0x1234::0x5678::SN1::INSTR", "USB instruments are not supported"},
@@ -176,6 +189,81 @@ TEST(AddressTest, RejectsMalformedWithReason) {
     EXPECT_NE(msg.find("\"" + std::string(c.text) + "\""), std::string::npos) << msg;
     EXPECT_NE(msg.find(c.reason), std::string::npos) << msg;
   }
+}
+
+// The cases every entry point is held to (the control's configuration and
+// vexscope run the same list): accepted ones with their canonical text,
+// which reads back to the same address, refused ones with their reason.
+TEST(AddressTest, TheCasesEveryEntryPointShares) {
+  for (const test::AddressCase& c : test::AddressCases()) {
+    SCOPED_TRACE(c.text);
+    auto r = ParseAddress(c.text);
+    if (c.accepted) {
+      ASSERT_TRUE(r.ok()) << r.status().message();
+      EXPECT_EQ(r->ToString(), c.canonical_or_reason);
+      EXPECT_EQ(Parse(r->ToString()), *r);
+    } else {
+      ASSERT_FALSE(r.ok());
+      EXPECT_EQ(r.status().code(), Errc::kBadAddress);
+      EXPECT_EQ(r.status().message().rfind("invalid address " + QuotedForMessage(c.text) + ": ", 0),
+                0u)
+          << r.status().message();
+      EXPECT_NE(r.status().message().find(c.canonical_or_reason), std::string::npos)
+          << r.status().message();
+    }
+  }
+}
+
+// "::INSTR" may be left out, as may a VXI-11 device; blanks around fields,
+// keywords and values are dropped, blanks inside a field are not.
+TEST(AddressTest, ShortFormsAndBlanksMeanTheFullForm) {
+  EXPECT_EQ(Parse("GPIB0::7"), Parse("GPIB0::7::INSTR"));
+  EXPECT_EQ(Parse("\tGPIB1 ::  12\r\n"), Parse("GPIB1::12::INSTR"));
+  EXPECT_EQ(Parse("TCPIP0::10.0.0.5"), Parse("TCPIP0::10.0.0.5::inst0::INSTR"));
+  EXPECT_EQ(Parse("TCPIP0::10.0.0.5::INST2").device, "inst2");
+  EXPECT_EQ(Parse("TCPIP0::10.0.0.5::INST2").kind, Address::Kind::kVxi11);
+  EXPECT_EQ(Parse(" TCPIP0 :: [::1] :: 5025 :: SOCKET "), Parse("TCPIP0::[::1]::5025::SOCKET"));
+  EXPECT_EQ(Parse("COM1 ::  Baud = 2400 ,Parity= odd "), Parse("COM1::Baud=2400,Parity=ODD"));
+  EXPECT_FALSE(ParseAddress("GPIB0::1 2").ok());
+  EXPECT_FALSE(ParseAddress("COM1::Baud=24 00").ok());
+  EXPECT_FALSE(ParseAddress("TCPIP0::10.0.0.5::inst 0").ok());
+}
+
+// Any bytes may come in; the message shows those outside printable ASCII as
+// \xNN and never repeats an address longer than the limit in full.
+TEST(AddressTest, MessagesShowOtherBytesEscapedAndCutLongAddresses) {
+  const std::string text("COM1::Parity=\x1b]0;x\x07\xff\0", 21);
+  auto r = ParseAddress(text);
+  ASSERT_FALSE(r.ok());
+  const std::string& msg = r.status().message();
+  EXPECT_NE(msg.find("\\x1B]0;X\\x07\\xFF\\x00"), std::string::npos) << msg;
+  EXPECT_TRUE(std::all_of(msg.begin(), msg.end(), [](char c) { return c >= 0x20 && c < 0x7F; }))
+      << msg;
+
+  const std::string long_text = "TCPIP0::" + std::string(kMaxAddressLength, 'a') + "::INSTR";
+  r = ParseAddress(long_text);
+  ASSERT_FALSE(r.ok());
+  EXPECT_NE(r.status().message().find("longer than 512 characters"), std::string::npos);
+  EXPECT_LT(r.status().message().size(), 160u);
+}
+
+// The grammar takes exactly the rates the serial transport can set, so an
+// address never passes the parser only to fail when the port is opened.
+TEST(AddressTest, BaudRatesAreTheOnesTheSerialTransportSets) {
+  int supported = 0;
+  for (int rate = 0; rate <= 4000001; ++rate) {
+    SerialSettings settings;
+    settings.baud = rate;
+    const bool opened = SerialTransport::Check(settings).ok();
+    if (IsSupportedBaudRate(rate) != opened) {
+      ADD_FAILURE() << rate << " baud: transport " << opened;
+      break;
+    }
+    supported += opened ? 1 : 0;
+  }
+  EXPECT_EQ(supported, 30);
+  EXPECT_TRUE(ParseAddress("COM1::Baud=4000000").ok());
+  EXPECT_TRUE(ParseAddress("COM1::Baud=50").ok());
 }
 
 }  // namespace

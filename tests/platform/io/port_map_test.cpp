@@ -149,6 +149,102 @@ TEST_F(ConfigTest, BoardZeroIsSimulatedOnlyWhenNothingIsConfigured) {
   EXPECT_TRUE(GpibBoardMap::Parse("GPIB0=sim, 1=host").ok());
 }
 
+// A gateway is a numeric address or a well-formed name, with an optional
+// port of its port mapper; a bad host, a bad port or a board one source maps
+// twice is skipped with the file and line (or the variable's entry) and the
+// reason. The variable's entry still replaces the file's.
+TEST_F(ConfigTest, BoardMapRefusesBadGatewaysAndDuplicatesByFileAndLine) {
+  ScopedEnv xdg("XDG_CONFIG_HOME", (top_ / "xdg").c_str());
+  ScopedEnv no_file("VEX_GPIB_BOARDS_FILE", nullptr);
+  ScopedEnv boards_env("VEX_GPIB_BOARDS", "4=sim, 5=sim, GPIB5=10.0.0.9");
+  const std::string file = (top_ / "xdg/vex/gpib-boards.conf").string();
+  Write(file,
+        "0=127.0.0.1:99999\n1=bogus host\n2=10.0.0.7:1024\nGPIB2=sim\n3=[::1]:5111\n"
+        "4=gw-4.lab.example\n0=sim\n6=999.1.1.1\n7=10.0.0.8:\n");
+
+  GpibBoardMap boards = GpibBoardMap::Load();
+  std::vector<std::string> problems;
+  for (const auto& p : boards.problems()) problems.push_back(p.ToString());
+  ASSERT_EQ(problems.size(), 6u) << ::testing::PrintToString(problems);
+  EXPECT_THAT(problems[0],
+              HasSubstr(file + ":1: GPIB board entry \"0=127.0.0.1:99999\": the "
+                               "gateway port \"99999\" is not a number from 1 to 65535"));
+  EXPECT_THAT(problems[1], HasSubstr(file + ":2: GPIB board entry \"1=bogus host\": the gateway "
+                                            "host \"bogus host\" holds a blank"));
+  EXPECT_THAT(problems[2], HasSubstr(file +
+                                     ":4: GPIB board entry \"GPIB2=sim\": board 2 is "
+                                     "already mapped by " +
+                                     file + ":3; the entry is skipped"));
+  EXPECT_THAT(problems[3], HasSubstr(file + ":8: GPIB board entry \"6=999.1.1.1\": the gateway "
+                                            "host \"999.1.1.1\" is not an IPv4 address"));
+  EXPECT_THAT(problems[4], HasSubstr(file + ":9:"));
+  EXPECT_THAT(problems[4], HasSubstr("no port after ':'"));
+  EXPECT_THAT(problems[5], HasSubstr("VEX_GPIB_BOARDS entry 3: GPIB board entry "
+                                     "\"GPIB5=10.0.0.9\": board 5 is already mapped by "
+                                     "VEX_GPIB_BOARDS entry 2"));
+
+  EXPECT_EQ(boards.Find(1), nullptr);
+  EXPECT_EQ(boards.Find(6), nullptr);
+  EXPECT_EQ(boards.Find(7), nullptr);
+  ASSERT_NE(boards.Find(0), nullptr);  // the refused line 1 did not take board 0
+  EXPECT_TRUE(boards.Find(0)->simulated);
+  EXPECT_EQ(boards.Find(0)->origin, file + ":7");
+  ASSERT_NE(boards.Find(2), nullptr);
+  EXPECT_EQ(boards.Find(2)->gateway_host, "10.0.0.7");
+  EXPECT_EQ(boards.Find(2)->gateway_port, 1024);
+  ASSERT_NE(boards.Find(3), nullptr);
+  EXPECT_EQ(boards.Find(3)->gateway_host, "::1");
+  EXPECT_EQ(boards.Find(3)->gateway_port, 5111);
+  ASSERT_NE(boards.Find(4), nullptr);
+  EXPECT_TRUE(boards.Find(4)->simulated);
+  EXPECT_EQ(boards.Find(4)->origin, "VEX_GPIB_BOARDS entry 1");
+  ASSERT_NE(boards.Find(5), nullptr);
+  EXPECT_TRUE(boards.Find(5)->simulated);
+
+  // The text form fails on the first such entry, naming it.
+  auto bad_host = GpibBoardMap::Parse("0=bogus host");
+  ASSERT_FALSE(bad_host.ok());
+  EXPECT_THAT(bad_host.status().message(),
+              HasSubstr("GPIB board map entry 1: GPIB board entry \"0=bogus host\""));
+  auto bad_port = GpibBoardMap::Parse("0=127.0.0.1:99999");
+  ASSERT_FALSE(bad_port.ok());
+  EXPECT_THAT(bad_port.status().message(), HasSubstr("port \"99999\""));
+  auto twice = GpibBoardMap::Parse("0=sim, GPIB0=10.0.0.1");
+  ASSERT_FALSE(twice.ok());
+  EXPECT_THAT(twice.status().message(),
+              HasSubstr("GPIB board map entry 2: GPIB board entry \"GPIB0=10.0.0.1\": board 0 is "
+                        "already mapped by GPIB board map entry 1"));
+  auto gateway = GpibBoardMap::Parse("1=gw.lab.example, 2=10.0.0.5:4111");
+  ASSERT_TRUE(gateway.ok()) << gateway.status().message();
+  EXPECT_EQ(gateway->Find(1)->gateway_port, kPortMapperPort);
+  EXPECT_EQ(gateway->Find(2)->gateway_port, 4111);
+}
+
+TEST_F(ConfigTest, PortMapRefusesAPortOneSourceMapsTwice) {
+  ScopedEnv xdg("XDG_CONFIG_HOME", (top_ / "xdg").c_str());
+  ScopedEnv no_file("VEX_COM_PORTS_FILE", nullptr);
+  ScopedEnv ports_env("VEX_COM_PORTS", "COM3=/dev/pts/7, COM2=/dev/pts/8, com2=/dev/pts/9");
+  const std::string file = (top_ / "xdg/vex/com-ports.conf").string();
+  Write(file, "COM1=/dev/ttyUSB0\nCOM3=/dev/ttyUSB1\ncom1=/dev/ttyUSB2\n");
+
+  PortMap ports = PortMap::FromConfig(ConfigReader::Read(kPortMapConfig));
+  ASSERT_EQ(ports.problems().size(), 2u);
+  EXPECT_EQ(ports.problems()[0].origin, file + ":3");
+  EXPECT_EQ(ports.problems()[0].message,
+            "COM1 is already mapped by " + file + ":1; the entry is skipped");
+  EXPECT_EQ(ports.problems()[1].origin, "VEX_COM_PORTS entry 3");
+  EXPECT_EQ(ports.problems()[1].message,
+            "COM2 is already mapped by VEX_COM_PORTS entry 2; the entry is skipped");
+  EXPECT_EQ(ports.DevicePath(1), "/dev/ttyUSB0");
+  EXPECT_EQ(ports.DevicePath(2), "/dev/pts/8");
+  EXPECT_EQ(ports.DevicePath(3), "/dev/pts/7");  // the variable replaces the file's entry
+
+  auto twice = PortMap::Parse("COM1=/dev/pts/1,COM1=/dev/pts/2");
+  ASSERT_FALSE(twice.ok());
+  EXPECT_THAT(twice.status().message(), HasSubstr("port map entry 2: COM1 is already mapped by "
+                                                  "port map entry 1"));
+}
+
 TEST(PortMapTest, ParseRejectsBadEntries) {
   EXPECT_TRUE(PortMap::Parse("COM1=/dev/pts/1,COM4=/dev/ttyUSB3").ok());
   for (const char* bad :

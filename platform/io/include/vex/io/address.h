@@ -1,24 +1,44 @@
-// Instrument address strings.
+// Instrument address strings: the one grammar of this system. Every place
+// that takes an address (the I/O objects and so the automation server's
+// Connect, the scope control's Address and its I/O configuration, vexscope's
+// -a and `test ADDRESS`) parses it here, so all of them accept and refuse
+// the same strings, with the same message.
 //
 // Accepted forms (keywords, bus names and "INSTR"/"SOCKET" are
-// case-insensitive; spaces around keywords are ignored):
+// case-insensitive):
 //   COMn                               serial port n = 1..4, default settings
-//   COMn::Kw=value[,Kw=value...]       Baud=<rate>, Handshake=NONE|XON_XOFF|
-//                                      DTR_DSR, Size=5..8, Parity=NONE|ODD|EVEN|
-//                                      MARK|SPACE, Stop=1|1.5|2, in any order,
-//                                      each at most once
-//   GPIBn::a::INSTR                    board n = 0..15, primary address a = 0..30
+//   COMn::Kw=value[,Kw=value...]       Baud=<a rate the serial driver offers,
+//                                      IsSupportedBaudRate>, Handshake=NONE|
+//                                      XON_XOFF|DTR_DSR, Size=5..8, Parity=NONE|
+//                                      ODD|EVEN|MARK|SPACE, Stop=1|1.5|2 (1.5
+//                                      only with Size=5), in any order, each at
+//                                      most once
+//   GPIBn::a[::INSTR]                  board n = 0..15, primary address a = 0..30
 //   TCPIP[n]::host::port::SOCKET       raw TCP socket, port 1..65535
-//   TCPIP[n]::host[::device]::INSTR    VXI-11; device "instN" or "gpibN,a"
+//   TCPIP[n]::host[::device][::INSTR]  VXI-11; device "instN" or "gpibN,a"
 //                                      (default "inst0")
-// A host is a name or dotted address, or an IPv6 address in brackets
-// ("[::1]"). Every other string, USB resources included, is rejected with a
-// message that quotes the address and says what is wrong.
+// As in VISA, "::INSTR" may be left out: "GPIB0::7" is "GPIB0::7::INSTR",
+// "TCPIP0::10.0.0.5" is "TCPIP0::10.0.0.5::inst0::INSTR".
+//
+// Blanks (space, tab, CR, LF, VT, FF) are always accepted, and ignored, at
+// both ends of the address, around every "::"-separated field, around the
+// commas of a keyword list and around its '=': " GPIB0 :: 7 :: INSTR " is
+// GPIB0::7::INSTR. A blank inside a field ("GPIB0::7 7", "bad host") is
+// refused.
+//
+// A host is a numeric IPv4 address, a numeric IPv6 address in brackets
+// ("[::1]") or a host name of RFC 1123 labels (host_name.h); a name is not
+// looked up here. Every other string, USB resources included, and any
+// address longer than kMaxAddressLength, is refused with a message of the
+// form
+//   invalid address "COM1::Parity=Z": parity "Z" is not NONE, ODD, EVEN, MARK or SPACE
+// in which bytes outside printable ASCII are shown as \xNN.
 //
 // A bare "COMn" means 9600 baud, 8 data bits, no parity, one stop bit and
 // XON/XOFF handshake: the settings an unconfigured port of this system has.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -32,6 +52,7 @@ inline constexpr int kFirstComPort = 1;
 inline constexpr int kLastComPort = 4;
 inline constexpr int kLastGpibBoard = 15;
 inline constexpr int kLastGpibAddress = 30;
+inline constexpr std::size_t kMaxAddressLength = 512;
 
 struct Address {
   enum class Kind { kSerial, kGpib, kTcpSocket, kVxi11 };

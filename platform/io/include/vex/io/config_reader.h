@@ -13,8 +13,10 @@
 // keys, values and entries are ignored, and a '#' at the start of an entry
 // or after a blank begins a comment that runs to the end of the line. An
 // entry that is malformed is reported as a problem that names the file and
-// line (or the variable and the entry's position) and is skipped; the other
-// entries still count.
+// line (or the variable and the entry's position) and what is wrong, and is
+// skipped; the other entries still count. The maps add their own checks of
+// keys and values on the same terms, among them that one file (or the
+// variable) names each key only once.
 #pragma once
 
 #include <string>
@@ -29,6 +31,7 @@ struct ConfigEntry {
   std::string key;
   std::string value;
   std::string origin;
+  std::string source;  // the file or the variable the entry is in
 };
 
 struct ConfigProblem {

@@ -1,8 +1,11 @@
 // Which device stands behind each COM port name.
 //
 // The port map (read by ConfigReader as VEX_COM_PORTS / com-ports.conf, one
-// "COMn=<device path>" an entry) pins COM names to devices; a malformed
-// entry is reported with its file and line and skipped. COM names that the
+// "COMn=<device path>" an entry) pins COM names to devices. A malformed
+// entry - one that names no COM1 to COM4, or a port the same file (or the
+// variable) already maps - is reported with its file and line (or the
+// variable and the entry number) and skipped; an entry of the variable
+// replaces the file's entry for the same port. COM names that the
 // map leaves free take the serial ports found on this computer
 // (DetectSerialPorts: USB adapters in /dev/serial/by-id order, then UARTs)
 // that the map does not already name, in order. So with no map, a plugged-in

@@ -22,6 +22,11 @@ struct SerialSettings {
   friend bool operator==(const SerialSettings&, const SerialSettings&) = default;
 };
 
+// The rates the serial driver (termios) offers, 50 to 4000000 baud; an
+// address with another Baud= is refused, and the serial transport refuses
+// the same rates.
+bool IsSupportedBaudRate(int rate);
+
 // Keyword spellings used in addresses: "NONE", "ODD", ..., "1", "1.5", "2",
 // "XON_XOFF", "DTR_DSR".
 const char* ParityName(Parity p);
