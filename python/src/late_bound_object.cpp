@@ -117,9 +117,11 @@ void LateBoundObject::RaiseAutomationError(com::HRESULT status) {
   std::string description = details.description.Str();
   if (description.empty()) description = com::HresultText(status);
   py::object type = AutomationErrorClass();
-  if (!type) throw std::runtime_error(description);
-  py::object error = type(static_cast<std::uint32_t>(status), description, details.source.Str(),
-                          details.help_file.Str(), details.help_context);
+  if (!type) RaisePython(PyExc_OSError, description);
+  // The texts may come from outside (an instrument's reply, a file name).
+  py::object error = type(static_cast<std::uint32_t>(status), TextToPython(description),
+                          TextToPython(details.source.View()),
+                          TextToPython(details.help_file.View()), details.help_context);
   PyErr_SetObject(type.ptr(), error.ptr());
   throw py::error_already_set();
 }
@@ -133,9 +135,11 @@ void LateBoundObject::RaiseUsageError(const com::MemberCallIssue& issue) {
     case com::MemberProblem::kReadOnly:
     case com::MemberProblem::kNotCallable:
     case com::MemberProblem::kNotAnObject:
-      throw py::attribute_error(issue.message);
+      RaisePython(PyExc_AttributeError, issue.message);
+    case com::MemberProblem::kOutOfRange:
+      RaisePython(PyExc_OverflowError, issue.message);
     default:
-      throw py::type_error(issue.message);
+      RaisePython(PyExc_TypeError, issue.message);
   }
 }
 
@@ -187,11 +191,11 @@ py::object LateBoundObject::GetAttribute(const std::string& name) {
     com::MemberCallIssue issue;
     (void)com::ResolveMember(*table_, name, com::MemberAction::kGet, false, Repr(), name, &target,
                              &issue);
-    throw py::attribute_error(issue.message);
+    RaisePython(PyExc_AttributeError, issue.message);
   }
   if (entry->ReadsAtOnce()) return Invoke(entry->get, {}, entry->name);
   if (!entry->method.member && !entry->get.member) {
-    throw py::attribute_error("'" + entry->name + "' can only be set");
+    RaisePython(PyExc_AttributeError, "'" + entry->name + "' can only be set");
   }
   return MethodFactory()(py::cast(*this), entry->name);
 }
@@ -207,7 +211,7 @@ void LateBoundObject::SetAttribute(const std::string& name, const py::object& va
     RaiseUsageError(issue);
   }
   std::vector<com::MemberArgument> args;
-  args.emplace_back(FromPython(value));
+  args.emplace_back(FromPython(value, ValuePlace{entry->name, 0, {}, true}));
   (void)Invoke(entry->put, std::move(args), entry->name);
 }
 
@@ -218,11 +222,36 @@ py::object LateBoundObject::Run(const std::string& name, com::MemberAction actio
   com::MemberCallIssue issue;
   com::HRESULT hr = com::ResolveMember(*table_, name, action, false, Repr(), name, &target, &issue);
   if (com::FAILED(hr)) RaiseUsageError(issue);
+  const com::MemberInfo& member = *target.member;
+  // The parameters values are given for, to name the one a value that
+  // cannot go in was for; as BindMemberArguments reads them, the last
+  // positional value of a set is the new value.
+  std::vector<const com::ParamInfo*> given;
+  for (const auto& p : member.params) {
+    if (com::IsGivenParam(p)) given.push_back(&p);
+  }
+  const bool is_put =
+      target.flags == com::DISPATCH_PROPERTYPUT || target.flags == com::DISPATCH_PROPERTYPUTREF;
   std::vector<com::MemberArgument> arguments;
-  for (const auto& a : args) arguments.emplace_back(FromPython(a));
-  for (const auto& [key, value] : kwargs)
-    arguments.emplace_back(FromPython(value), key.cast<std::string>());
-  return Invoke(target, std::move(arguments), target.member->name);
+  arguments.reserve(args.size() + kwargs.size());
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    ValuePlace place{member.name, i + 1, {}, is_put && i + 1 == args.size()};
+    if (place.is_set_value && !given.empty()) {
+      place.parameter = given.back()->name;
+    } else if (i < given.size()) {
+      place.parameter = given[i]->name;
+    }
+    arguments.emplace_back(FromPython(args[i], place));
+  }
+  for (const auto& [key, value] : kwargs) {
+    std::string parameter = NameFromPython(key);
+    ValuePlace place{member.name, 0, parameter};
+    for (const com::ParamInfo* p : given) {
+      if (com::EqualsNoCase(p->name, parameter)) place.parameter = p->name;
+    }
+    arguments.emplace_back(FromPython(value, place), std::move(parameter));
+  }
+  return Invoke(target, std::move(arguments), member.name);
 }
 
 std::vector<std::string> LateBoundObject::MemberNames() const {
@@ -239,9 +268,9 @@ std::vector<std::string> LateBoundObject::MemberNames() const {
 
 py::dict LateBoundObject::Describe(const std::string& name) const {
   const Entry* entry = Find(name);
-  if (!entry) throw py::attribute_error("no member '" + name + "'");
+  if (!entry) RaisePython(PyExc_AttributeError, "no member '" + name + "'");
   py::dict info;
-  info["name"] = entry->name;
+  info["name"] = TextToPython(entry->name);
   py::list kinds;
   for (const auto& member : table_->Members()) {
     if (!com::EqualsNoCase(member.name, name)) continue;
@@ -250,18 +279,18 @@ py::dict LateBoundObject::Describe(const std::string& name) const {
     py::list params;
     for (const auto& p : member.params) {
       py::dict param;
-      param["name"] = p.name;
+      param["name"] = TextToPython(p.name);
       param["type"] = com::VarTypeName(p.vt);
       param["given"] = com::IsGivenParam(p);
       param["required"] = com::IsRequiredParam(p);
       param["out"] = (p.flags & com::kParamOut) != 0 && !com::IsRetvalParam(p);
       param["retval"] = com::IsRetvalParam(p);
       param["default"] =
-          p.has_default ? py::str(p.default_value.Describe()) : py::object(py::none());
+          p.has_default ? TextToPython(p.default_value.Describe()) : py::object(py::none());
       params.append(param);
     }
     kind["params"] = params;
-    kind["interface"] = member.interface_name;
+    kind["interface"] = TextToPython(member.interface_name);
     kinds.append(kind);
   }
   info["kinds"] = kinds;
@@ -279,12 +308,12 @@ py::list LateBoundObject::Items() {
   }
   if (com::FAILED(hr)) {
     com::SetErrorInfo(0, nullptr);
-    throw py::type_error(Repr() + " is not a collection");
+    RaisePython(PyExc_TypeError, Repr() + " is not a collection");
   }
   com::ComPtr<com::IEnumVARIANT> items;
   if (!enumerator.Unknown() ||
       com::FAILED(com::ComPtr<com::IUnknown>(enumerator.Unknown()).As(&items)))
-    throw py::type_error(Repr() + " is not a collection");
+    RaisePython(PyExc_TypeError, Repr() + " is not a collection");
   py::list list;
   while (true) {
     com::Variant item;

@@ -16,10 +16,26 @@
 
 namespace py = pybind11;
 using vex::python::LateBoundObject;
+using vex::python::NameFromPython;
+using vex::python::TextToPython;
 
 namespace {
 
 namespace com = vex::com;
+
+// A file name from Python as the bytes the system sees: bytes as they are,
+// a str (or a path-like object) encoded as os.fsencode does, so a name
+// decoded from bytes that are not UTF-8 goes back as those bytes.
+std::string PathFromPython(const py::handle& path) {
+  py::object name = py::reinterpret_steal<py::object>(PyOS_FSPath(path.ptr()));
+  if (!name) throw py::error_already_set();
+  if (PyUnicode_Check(name.ptr())) {
+    name = py::reinterpret_steal<py::object>(PyUnicode_EncodeFSDefault(name.ptr()));
+    if (!name) throw py::error_already_set();
+  }
+  return std::string(PyBytes_AS_STRING(name.ptr()),
+                     static_cast<std::size_t>(PyBytes_GET_SIZE(name.ptr())));
+}
 
 LateBoundObject Create(const std::string& prog_id) {
   com::ComPtr<com::IDispatch> object;
@@ -90,16 +106,20 @@ void RegisterServer(const std::string& path) {
   if (com::FAILED(hr)) LateBoundObject::RaiseAutomationError(hr);
 }
 
-std::vector<std::string> TypeLibraryNames() {
+// The names as the registry holds them, which a file may have spelt in any
+// bytes.
+py::list TypeLibraryNames() {
   std::vector<com::ClassRegistration> entries;
   std::vector<std::string> names;
-  if (com::FAILED(com::ListClassEntries(&entries))) return names;
+  py::list list;
+  if (com::FAILED(com::ListClassEntries(&entries))) return list;
   for (const auto& e : entries) {
     if (!e.type_library.empty() &&
         std::find(names.begin(), names.end(), e.type_library) == names.end())
       names.push_back(e.type_library);
   }
-  return names;
+  for (const auto& name : names) list.append(TextToPython(name));
+  return list;
 }
 
 // The enumerations of a type library: [(name, [(constant, value)])].
@@ -108,7 +128,12 @@ py::list Enumerations(const std::string& library_name) {
   com::HRESULT hr = com::LoadTypeLibrary(library_name, &library);
   if (com::FAILED(hr)) LateBoundObject::RaiseAutomationError(hr);
   py::list enums;
-  for (const auto& e : library->enums) enums.append(py::make_tuple(e.name, e.constants));
+  for (const auto& e : library->enums) {
+    py::list constants;
+    for (const auto& [name, value] : e.constants)
+      constants.append(py::make_tuple(TextToPython(name), value));
+    enums.append(py::make_tuple(TextToPython(e.name), constants));
+  }
   return enums;
 }
 
@@ -150,37 +175,73 @@ PYBIND11_MODULE(_vexscope, m) {
   py::class_<vex::python::ArrayOwner>(m, "ArrayOwner", "Holds the safe array a numpy array shows.")
       .def_property_readonly("address", &vex::python::ArrayOwner::Address);
 
+  // Names come in as str and are passed on as UTF-8 with surrogateescape
+  // (NameFromPython), so no name fails to convert before it is looked up.
   py::class_<LateBoundObject>(m, "Object", "A late-bound automation object.")
-      .def("__getattr__", &LateBoundObject::GetAttribute)
-      .def("__setattr__", &LateBoundObject::SetAttribute)
-      .def("__dir__", &LateBoundObject::MemberNames)
+      .def("__getattr__",
+           [](LateBoundObject& self, const py::handle& name) {
+             return self.GetAttribute(NameFromPython(name));
+           })
+      .def("__setattr__",
+           [](LateBoundObject& self, const py::handle& name, const py::object& value) {
+             self.SetAttribute(NameFromPython(name), value);
+           })
+      .def("__dir__",
+           [](const LateBoundObject& self) {
+             py::list names;
+             for (const auto& name : self.MemberNames()) names.append(TextToPython(name));
+             return names;
+           })
       .def("__iter__", [](LateBoundObject& self) { return py::iter(self.Items()); })
-      .def("__repr__", &LateBoundObject::Repr)
-      .def("__eq__", &LateBoundObject::SameObject)
+      .def("__repr__", [](const LateBoundObject& self) { return TextToPython(self.Repr()); })
+      // An operator: compared with anything else, NotImplemented (so False).
+      .def("__eq__", &LateBoundObject::SameObject, py::is_operator())
       .def("__hash__", &LateBoundObject::Hash)
       .def("_call",
-           [](LateBoundObject& self, const std::string& name, py::tuple args, py::dict kwargs) {
-             return self.Run(name, com::MemberAction::kCall, args, kwargs);
+           [](LateBoundObject& self, const py::handle& name, py::tuple args, py::dict kwargs) {
+             return self.Run(NameFromPython(name), com::MemberAction::kCall, args, kwargs);
            })
       .def("_get",
-           [](LateBoundObject& self, const std::string& name, py::args args) {
-             return self.Run(name, com::MemberAction::kGet, args, py::dict());
+           [](LateBoundObject& self, const py::handle& name, py::args args) {
+             return self.Run(NameFromPython(name), com::MemberAction::kGet, args, py::dict());
            })
       .def("_set",
-           [](LateBoundObject& self, const std::string& name, py::args args) {
-             return self.Run(name, com::MemberAction::kSet, args, py::dict());
+           [](LateBoundObject& self, const py::handle& name, py::args args) {
+             return self.Run(NameFromPython(name), com::MemberAction::kSet, args, py::dict());
            })
-      .def("_describe", &LateBoundObject::Describe)
-      .def_property_readonly("_type_name",
-                             [](const LateBoundObject& self) { return self.Table().Name(); });
+      .def("_describe", [](const LateBoundObject& self,
+                           const py::handle& name) { return self.Describe(NameFromPython(name)); })
+      .def_property_readonly("_type_name", [](const LateBoundObject& self) {
+        return TextToPython(self.Table().Name());
+      });
 
-  m.def("create", &Create, py::arg("prog_id"));
-  m.def("is_registered", &IsRegistered, py::arg("prog_id"));
-  m.def("host_control", &HostControl, py::arg("prog_id"), py::arg("state_path"));
-  m.def("save_control", &SaveControl, py::arg("control"), py::arg("state_path"));
-  m.def("register_server", &RegisterServer, py::arg("library_path"));
+  m.def(
+      "create", [](const py::handle& prog_id) { return Create(NameFromPython(prog_id)); },
+      py::arg("prog_id"));
+  m.def(
+      "is_registered",
+      [](const py::handle& prog_id) { return IsRegistered(NameFromPython(prog_id)); },
+      py::arg("prog_id"));
+  m.def(
+      "host_control",
+      [](const py::handle& prog_id, const py::handle& state_path) {
+        return HostControl(NameFromPython(prog_id), PathFromPython(state_path));
+      },
+      py::arg("prog_id"), py::arg("state_path"));
+  m.def(
+      "save_control",
+      [](const LateBoundObject& control, const py::handle& state_path) {
+        SaveControl(control, PathFromPython(state_path));
+      },
+      py::arg("control"), py::arg("state_path"));
+  m.def(
+      "register_server", [](const py::handle& path) { RegisterServer(PathFromPython(path)); },
+      py::arg("library_path"));
   m.def("type_library_names", &TypeLibraryNames);
-  m.def("enumerations", &Enumerations, py::arg("type_library"));
+  m.def(
+      "enumerations",
+      [](const py::handle& library) { return Enumerations(NameFromPython(library)); },
+      py::arg("type_library"));
   m.def("advise", &Advise, py::arg("object"), py::arg("iid"), py::arg("handler"));
   m.def("unadvise", &Unadvise, py::arg("object"), py::arg("iid"), py::arg("cookie"));
   m.def("live_arrays", &vex::python::ArrayOwner::Live,

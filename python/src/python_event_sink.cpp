@@ -51,6 +51,18 @@ com::HRESULT PythonEventSink::Invoke(com::DISPID id, std::uint16_t, std::span<co
     error.restore();
     PyErr_Print();
     return com::ReportRichError(com::DISP_E_EXCEPTION, text, "vexscope event handler");
+  } catch (py::builtin_exception& error) {
+    // Raised by the conversion of an argument: reported like a handler's.
+    const std::string text = error.what();
+    error.set_error();
+    PyErr_Print();
+    return com::ReportRichError(com::DISP_E_EXCEPTION, text, "vexscope event handler");
+  } catch (const std::exception& error) {
+    // Nothing C++ goes back into the firing object.
+    return com::ReportRichError(com::DISP_E_EXCEPTION, error.what(), "vexscope event handler");
+  } catch (...) {
+    return com::ReportRichError(com::DISP_E_EXCEPTION, "the event handler failed",
+                                "vexscope event handler");
   }
 }
 

@@ -12,6 +12,25 @@ parameters come back after the result as a tuple. Failures of the server
 raise AutomationError; a misspelt member or wrong arguments raise
 AttributeError or TypeError naming the nearest valid names.
 
+A value that cannot go to a member raises, naming the member and the
+argument ("Item(): argument 1 (Index): int 9223372036854775808 is out of
+range (-2**63 to 2**63-1)", "setting HorizontalRange: ..."):
+- OverflowError: an int beyond 64 bits, or beyond what the parameter takes;
+- TypeError: a value of a type that does not convert (a dict, an object);
+- UnicodeEncodeError (a ValueError): a str holding a lone surrogate outside
+  U+DC80..U+DCFF, which stands for no byte.
+Ints of 32 bits go in as such, larger ones (to 64 bits) as floats; floats
+go in as they are, inf and nan too.
+
+Strings hold bytes, UTF-8 only when their source (an instrument, a file)
+was. A str goes in as UTF-8 with "surrogateescape", and text comes out
+(results, out parameters, event arguments, error descriptions) decoded the
+same way: a byte that is not part of UTF-8 reads as the lone surrogate
+U+DC80..U+DCFF of its value and goes back as that byte;
+text.encode("utf-8", "surrogateescape") gives the bytes. Such a str prints
+only to a stream that escapes or replaces (errors="backslashreplace").
+State files are named as os.fsencode spells them.
+
 An object belongs to the thread that created it: a call from another thread
 raises AutomationError with status 0x8001010E. The GIL is released while a
 member runs.

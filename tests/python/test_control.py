@@ -1,7 +1,10 @@
 # The scope control hosted from Python: running mode (connects on first use),
-# the JSON state loaded and saved, SupportMessage events to a handler; a
-# control made with plain Dispatch has no host and stays at design time.
+# the JSON state loaded and saved (strings and file names in any bytes),
+# SupportMessage events to a handler; a control made with plain Dispatch has
+# no host and stays at design time.
+import base64
 import json
+import os
 
 import pytest
 
@@ -41,6 +44,29 @@ def test_state_is_saved_and_loaded_with_only_changed_keys(tmp_path):
     assert second.Address == "GPIB0::9::INSTR"
     assert second.ResetOnInitialize
     assert second.Setups.Count == 1
+
+
+def test_state_keeps_strings_and_file_names_that_are_not_utf8(tmp_path):
+    folder = tmp_path / os.fsdecode(b"caf\xe9")
+    folder.mkdir()
+    state = folder / os.fsdecode(b"scope\xff.json")
+    raw = b"Bench \xff\xfe caf\xc3\xa9"
+    text = raw.decode("utf-8", "surrogateescape")
+    first = vexscope.Control(state=state)
+    first.FontName = text
+    first.Setups.Add("Bench").Comments = text
+    first.save()
+    assert b"scope\xff.json" in os.listdir(os.fsencode(folder))
+    values = json.loads(state.read_bytes())["values"]
+    stored = {"bytes-base64": base64.b64encode(raw).decode()}
+    assert values["FontName"]["value"] == stored
+    assert values["SetupComments1"]["value"] == stored
+    second = vexscope.Control(state=state)
+    assert second.FontName == text
+    # A file error names the file as it is spelt.
+    with pytest.raises(vexscope.AutomationError) as refused:
+        vexscope.Control(state=folder)
+    assert str(folder) in refused.value.description
 
 
 def test_control_without_a_host_stays_at_design_time():
