@@ -2,12 +2,12 @@
 
 #include <algorithm>
 #include <cctype>
-#include <charconv>
 #include <optional>
 #include <utility>
 
 #include "cdebug.h"
 #include "vex/com/error_info.h"
+#include "vex/io/host_name.h"
 #include "vex/io/io_interfaces.h"
 #include "vexr7100_localization.h"
 
@@ -26,15 +26,6 @@ std::string Upper(std::string_view text) {
 
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
   return text.size() >= prefix.size() && Upper(text.substr(0, prefix.size())) == prefix;
-}
-
-// A whole decimal number of at most nine digits.
-bool ParseNumber(std::string_view text, std::int32_t* value) {
-  if (text.empty() || text.size() > 9) return false;
-  if (!std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
-    return false;
-  std::from_chars(text.data(), text.data() + text.size(), *value);
-  return true;
 }
 
 // The single digit after `prefix` in a port string ("COM3" -> 3), or -1.
@@ -72,6 +63,29 @@ com::HRESULT RaiseInvalidValue(std::string_view module, std::string_view procedu
                               VexR7100Localization::TextOrEmpty(kTextSource));
 }
 
+namespace {
+
+// The refusal of an address: the grammar's message is the description.
+HRESULT RaiseBadAddress(std::string_view procedure, const std::string& message) {
+  CDebug::ForThisThread().Assert(false, "False", kModule, procedure, "Address");
+  return com::ReportRichError(kInvalidPropertyValue, message,
+                              VexR7100Localization::TextOrEmpty(kTextSource));
+}
+
+std::int32_t HandshakeCode(io::Handshake handshake) {
+  switch (handshake) {
+    case io::Handshake::kNone:
+      return io::RS232_HandShake_None;
+    case io::Handshake::kXonXoff:
+      return kHandshakeXonXoff;
+    case io::Handshake::kDtrDsr:
+      return kHandshakeDtrDsr;
+  }
+  return kHandshakeXonXoff;
+}
+
+}  // namespace
+
 bool AddressIsOnPort(std::string_view address, std::string_view port) {
   const std::string text = Upper(address);
   const std::string name = Upper(port);
@@ -108,6 +122,7 @@ HRESULT CIOconfiguration::Copy(const CIOconfiguration& other) {
   instrument_id_ = other.instrument_id_;
   dtr_only_ = other.dtr_only_;
   criteria_ = other.criteria_;
+  serial_extras_ = other.serial_extras_;
   return com::S_OK;
 }
 
@@ -453,6 +468,8 @@ HRESULT CIOconfiguration::SetBaudRate(std::int32_t port, std::int32_t baud) {
   VEX_CHECK(CheckRs232Port(port, "Let BaudRate"));
   if (!IsBaudRate(baud)) return RaiseInvalidValue(kModule, "Let BaudRate", "Select Case Baud Rate");
   criteria_.rs232[port][0] = baud;
+  // The active port's rate set here replaces the one its address asked for.
+  if (!is_gpib_ && port == port_index_) serial_extras_.baud.reset();
   RebuildIfActiveSerial();
   return com::S_OK;
 }
@@ -477,6 +494,7 @@ HRESULT CIOconfiguration::SetHandshake(std::int32_t port, std::int32_t handshake
   if (!ValidHandshake(handshake))
     return RaiseInvalidValue(kModule, "Let Handshake", "Select Case Handshake");
   criteria_.rs232[port][2] = handshake;
+  if (!is_gpib_ && port == port_index_) serial_extras_.handshake.reset();
   RebuildIfActiveSerial();
   return com::S_OK;
 }
@@ -582,17 +600,11 @@ HRESULT CIOconfiguration::GPIBInstrumentFound(std::int32_t port, std::int32_t ad
 
 HRESULT CIOconfiguration::GPIBInstrumentAddress(std::string_view address,
                                                 std::int32_t* value) const {
-  const std::size_t first = address.find("::");
-  if (first == std::string_view::npos)
-    return RaiseInvalidValue(kModule, "GPIBInstrumentAddress", "First separator");
-  const std::size_t start = first + 2;
-  const std::size_t second = address.find("::", start);
-  if (second == std::string_view::npos || second < start + 1 || second > start + 2)
-    return RaiseInvalidValue(kModule, "GPIBInstrumentAddress", "Second separator");
-  std::int32_t number = 0;
-  if (!ParseNumber(address.substr(start, second - start), &number) || number > kLastGpibInclude)
-    return RaiseInvalidValue(kModule, "GPIBInstrumentAddress", "Address");
-  *value = number;
+  auto parsed = io::ParseAddress(address);
+  if (!parsed) return RaiseBadAddress("GPIBInstrumentAddress", parsed.status().message());
+  if (parsed->kind != io::Address::Kind::kGpib)
+    return RaiseInvalidValue(kModule, "GPIBInstrumentAddress", "Not GPIB");
+  *value = parsed->gpib_address;
   return com::S_OK;
 }
 
@@ -623,6 +635,8 @@ HRESULT CIOconfiguration::SetActiveIOPort(std::string_view port) {
     is_gpib_ = false;
     gpib_address_ = 0;
   }
+  // A port picked anew has the settings of its fields only.
+  serial_extras_ = io::Address();
   RebuildAddress();
   return com::S_OK;
 }
@@ -639,6 +653,7 @@ HRESULT CIOconfiguration::SetActivePortBaudRate(std::int32_t baud) {
   if (is_gpib_) return RaiseInvalidValue(kModule, "Let ActivePortBaudRate", "Not RS232");
   if (!IsBaudRate(baud)) return com::S_OK;  // ignored, as the Let always did
   criteria_.rs232[port_index_][0] = baud;
+  serial_extras_.baud.reset();
   RebuildAddress();
   return com::S_OK;
 }
@@ -668,147 +683,102 @@ HRESULT CIOconfiguration::SetActivePortHandshake(std::int32_t handshake) {
     return RaiseInvalidValue(kModule, "Let ActivePortHandshake", "Handshake");
   if (is_gpib_) return RaiseInvalidValue(kModule, "Let ActivePortHandshake", "Not RS232");
   criteria_.rs232[port_index_][2] = handshake;
+  serial_extras_.handshake.reset();
   RebuildAddress();
   return com::S_OK;
 }
 
 HRESULT CIOconfiguration::IsStringGPIB(std::string_view address, bool* is_gpib) const {
-  const std::string text = Upper(address);
-  if (text.rfind("GPIB", 0) == 0 || text.rfind("TCPIP", 0) == 0 || text.rfind("USB", 0) == 0) {
-    *is_gpib = true;
-    return com::S_OK;
-  }
-  if (text.rfind(kRs232Prefix, 0) == 0) {
-    *is_gpib = false;
-    return com::S_OK;
-  }
-  CDebug::ForThisThread().Assert(false,
-                                 "(InStr(sAddress, GPIB_PREFIX) > 0) Or (InStr(sAddress, "
-                                 "RS232_PREFIX) > 0)",
-                                 kModule, "IsStringGPIB", "");
-  return RaiseInvalidValue(kModule, "IsStringGPIB", "Prefix");
+  // Every address that is not a serial port's is queried as GPIB is.
+  auto parsed = io::ParseAddress(address);
+  if (!parsed) return RaiseBadAddress("IsStringGPIB", parsed.status().message());
+  *is_gpib = parsed->kind != io::Address::Kind::kSerial;
+  return com::S_OK;
 }
 
 std::string CIOconfiguration::BuildAddress() const {
   if (is_gpib_) return active_port_ + "::" + std::to_string(gpib_address_) + "::INSTR";
-  const std::int32_t baud = criteria_.rs232[port_index_][0];
-  const std::int32_t handshake = criteria_.rs232[port_index_][2];
-  if (baud == 9600 && handshake == kHandshakeXonXoff) return active_port_;
-  std::string text = active_port_ + "::";
-  if (baud != 9600) {
-    text += "Baud=" + std::to_string(baud);
-    if (handshake != kHandshakeXonXoff) text += ",";
-  }
-  if (handshake != kHandshakeXonXoff) text += "Handshake=DTR_DSR";
-  return text;
+  // The port's baud rate and handshake, unless the address asked for one
+  // the fields cannot hold; 9600 baud and XON/XOFF are left out.
+  io::Address address = serial_extras_;
+  address.kind = io::Address::Kind::kSerial;
+  address.board = port_index_;
+  if (!address.baud && criteria_.rs232[port_index_][0] != 9600)
+    address.baud = criteria_.rs232[port_index_][0];
+  if (!address.handshake && criteria_.rs232[port_index_][2] == kHandshakeDtrDsr)
+    address.handshake = io::Handshake::kDtrDsr;
+  return address.ToString();
 }
 
 void CIOconfiguration::RebuildIfActiveSerial() {
   if (!is_gpib_ && AddressIsOnPort(active_address_, active_port_)) RebuildAddress();
 }
 
-HRESULT CIOconfiguration::ParseSerialAddress(std::string_view address) {
-  std::string text;
-  for (char c : address)
-    if (c != ' ') text += c;
-  const std::size_t separator = text.find("::");
-  const std::string port = Upper(text.substr(0, separator));
-  std::int32_t index = 0;
-  if (!IsValidRS232PortString(port))
-    return RaiseInvalidValue(kModule, "Let ActiveAddressString", "Port");
-  index = port.back() - '0';
+HRESULT CIOconfiguration::SetSerialAddress(const io::Address& address) {
+  const std::int32_t index = address.board;
+  io::Address extras;
   std::int32_t baud = 9600;
-  std::int32_t handshake = dtr_only_ ? kHandshakeDtrDsr : kHandshakeXonXoff;
-  if (separator != std::string::npos) {
-    bool have_baud = false, have_handshake = false, have_size = false, have_parity = false,
-         have_stop = false;
-    std::string_view rest = std::string_view(text).substr(separator + 2);
-    if (rest.empty()) return RaiseInvalidValue(kModule, "Let ActiveAddressString", "Keywords");
-    while (true) {
-      const std::size_t comma = rest.find(',');
-      const std::string_view item = rest.substr(0, comma);
-      const std::size_t equals = item.find('=');
-      if (equals == std::string_view::npos)
-        return RaiseInvalidValue(kModule, "Let ActiveAddressString", "Keyword");
-      const std::string keyword = Upper(item.substr(0, equals));
-      const std::string_view value = item.substr(equals + 1);
-      auto once = [](bool* seen) { return !std::exchange(*seen, true); };
-      if (keyword == "BAUD" && once(&have_baud)) {
-        if (!ParseNumber(value, &baud) || !IsBaudRate(baud))
-          return RaiseInvalidValue(kModule, "Let ActiveAddressString", "Baud");
-      } else if (keyword == "HANDSHAKE" && once(&have_handshake)) {
-        const std::string mode = Upper(value);
-        if (mode == "DTR_DSR") {
-          handshake = kHandshakeDtrDsr;
-        } else if (mode == "XON_XOFF" && !dtr_only_) {
-          handshake = kHandshakeXonXoff;
-        } else {
-          return RaiseInvalidValue(kModule, "Let ActiveAddressString", "Handshake");
-        }
-      } else if ((keyword == "SIZE" && once(&have_size)) ||
-                 (keyword == "PARITY" && once(&have_parity)) ||
-                 (keyword == "STOP" && once(&have_stop))) {
-        // Stripped: the configuration keeps 8 data bits, no parity.
-      } else {
-        return RaiseInvalidValue(kModule, "Let ActiveAddressString", "Keyword");
-      }
-      if (comma == std::string_view::npos) break;
-      rest = rest.substr(comma + 1);
-    }
+  if (address.baud) {
+    if (IsBaudRate(*address.baud))
+      baud = *address.baud;
+    else
+      extras.baud = address.baud;
   }
+  std::int32_t handshake = dtr_only_ ? kHandshakeDtrDsr : kHandshakeXonXoff;
+  if (address.handshake) {
+    if (dtr_only_ && *address.handshake != io::Handshake::kDtrDsr) {
+      return RaiseBadAddress("Let ActiveAddressString",
+                             "address " + io::QuotedForMessage(address.ToString()) +
+                                 " asks for handshake " + io::HandshakeName(*address.handshake) +
+                                 ", but DTROnly allows DTR_DSR only");
+    }
+    if (*address.handshake == io::Handshake::kNone)
+      extras.handshake = address.handshake;
+    else
+      handshake = HandshakeCode(*address.handshake);
+  }
+  // 8 data bits, no parity and one stop bit are what every port has.
+  if (address.data_bits && *address.data_bits != 8) extras.data_bits = address.data_bits;
+  if (address.parity && *address.parity != io::Parity::kNone) extras.parity = address.parity;
+  if (address.stop_bits && *address.stop_bits != io::StopBits::kOne)
+    extras.stop_bits = address.stop_bits;
   // All of it parsed: commit the port and its parameters together.
-  active_port_ = port;
+  active_port_ = kRs232Prefix + std::to_string(index);
   port_index_ = index;
   is_gpib_ = false;
   gpib_address_ = 0;
-  criteria_.rs232[index][0] = baud;
-  criteria_.rs232[index][2] = handshake;
+  if (!extras.baud) criteria_.rs232[index][0] = baud;
+  if (!extras.handshake) criteria_.rs232[index][2] = handshake;
+  serial_extras_ = extras;
   RebuildAddress();
   return com::S_OK;
 }
 
-HRESULT CIOconfiguration::ParseGpibAddress(std::string_view address) {
-  const std::string text = Upper(address);
-  if (text.rfind("GPIB", 0) != 0) {
-    // TCPIP and USB addresses are kept as given.
-    active_address_ = std::string(address);
+HRESULT CIOconfiguration::SetActiveAddress(std::string_view text) {
+  auto parsed = io::ParseAddress(text);
+  if (!parsed) return RaiseBadAddress("Let ActiveAddressString", parsed.status().message());
+  const io::Address& address = *parsed;
+  if (address.kind == io::Address::Kind::kSerial) return SetSerialAddress(address);
+  serial_extras_ = io::Address();
+  if (address.kind == io::Address::Kind::kGpib && address.board <= kLastGpibPort) {
+    // The interface and the address go into the fields.
+    active_port_ = kGpibPrefix + std::to_string(address.board);
+    port_index_ = address.board;
+    is_gpib_ = true;
+    gpib_address_ = address.gpib_address;
+    RebuildAddress();
     return com::S_OK;
   }
-  // "GPIBn::a[::INSTR]": the interface and the address go into the fields.
-  const std::size_t separator = text.find("::");
-  if (separator == std::string::npos || !IsValidGPIBPortString(text.substr(0, separator)))
-    return RaiseInvalidValue(kModule, "Let ActiveAddressString", "GPIB port");
-  std::string_view rest = std::string_view(text).substr(separator + 2);
-  const std::size_t next = rest.find("::");
-  std::int32_t number = 0;
-  if (!ParseNumber(rest.substr(0, next), &number) || number > kLastGpibInclude)
-    return RaiseInvalidValue(kModule, "Let ActiveAddressString", "GPIB address");
-  if (next != std::string_view::npos && rest.substr(next) != "::INSTR")
-    return RaiseInvalidValue(kModule, "Let ActiveAddressString", "GPIB resource");
-  active_port_ = text.substr(0, separator);
-  port_index_ = active_port_.back() - '0';
-  is_gpib_ = true;
-  gpib_address_ = number;
-  RebuildAddress();
+  // The other GPIB boards and LAN addresses have no fields: kept as given.
+  active_address_ = address.ToString();
   return com::S_OK;
-}
-
-HRESULT CIOconfiguration::SetActiveAddress(std::string_view address) {
-  bool gpib = false;
-  VEX_CHECK(IsStringGPIB(address, &gpib));
-  return gpib ? ParseGpibAddress(address) : ParseSerialAddress(address);
 }
 
 std::string CIOconfiguration::AutomationServerAddress() const {
-  bool gpib = true;
-  if (com::FAILED(IsStringGPIB(active_address_, &gpib))) {
-    com::SetErrorInfo(0, nullptr);
-    return active_address_;
-  }
-  if (gpib || is_gpib_) return active_address_;
-  if (criteria_.rs232[port_index_][2] != kHandshakeXonXoff) return active_address_;
-  const bool has_keywords = active_address_.find("::") != std::string::npos;
-  return active_address_ + (has_keywords ? "," : "::") + "Handshake=XON_XOFF";
+  auto parsed = io::ParseAddress(active_address_);
+  if (!parsed || parsed->kind != io::Address::Kind::kSerial) return active_address_;
+  if (!parsed->handshake) parsed->handshake = io::Handshake::kXonXoff;
+  return parsed->ToString();
 }
 
 void CIOconfiguration::SetInstrumentID(std::string_view id) {
@@ -821,6 +791,7 @@ void CIOconfiguration::SetDTROnly(bool on) {
   if (on) {
     for (int p = kFirstRs232Port; p <= kLastRs232Port; ++p)
       criteria_.rs232[p][2] = kHandshakeDtrDsr;
+    serial_extras_.handshake.reset();
     RebuildIfActiveSerial();
   }
 }

@@ -5,16 +5,32 @@
 // seen by the last port discovery, the active address and the reply of the
 // instrument last tested there.
 //
-// The active address is kept in the I/O library's form and rebuilt after
-// every change of the active port, GPIB address, baud rate or handshake;
-// ActiveAutomationServerAddress gives the automation server's form (always
-// an explicit handshake for serial ports).
+// Addresses are parsed by the I/O library's grammar (vex/io/address.h), the
+// one every other part of the system uses, so the configuration accepts and
+// refuses exactly what the I/O component and the automation server do. The
+// active address is kept in its canonical form:
+//   - GPIB0 to GPIB3 and COM1 to COM4 go into the port fields (active port,
+//     GPIB address, the COM port's baud rate and handshake), and the address
+//     is rebuilt from them after every change of the active port, GPIB
+//     address, baud rate or handshake;
+//   - what a serial address asks for beyond those fields (a baud rate other
+//     than the six of the pages, handshake NONE, a data size, parity or stop
+//     bits other than 8, NONE and 1) is kept with it and stays in every
+//     rebuilt address, until the baud rate or handshake is set through the
+//     fields;
+//   - other addresses (GPIB4 to GPIB15, TCPIP) are kept as they are, and the
+//     port fields stay as they were.
+// With DTROnly, a serial address that names any handshake but DTR_DSR is
+// refused. ActiveAutomationServerAddress gives the automation server's form
+// (always an explicit handshake for serial ports).
 //
 // Every refusal is the invalid-value status 0x8004017C with the localised
-// source (text 104) and description (text 106), after an assertion entry in
-// this thread's support log naming "CIOConfiguration" and the operation.
-// Operations that refuse change nothing: addresses and variant data are
-// parsed into locals and committed only when all of it is valid.
+// source (text 104), after an assertion entry in this thread's support log
+// naming "CIOConfiguration" and the operation. The description is the
+// grammar's message for an address ("invalid address \"COM1::Parity=Z\":
+// ..."), the localised text 106 for everything else. Operations that refuse
+// change nothing: addresses and variant data are parsed into locals and
+// committed only when all of it is valid.
 #pragma once
 
 #include <array>
@@ -26,6 +42,7 @@
 #include "vex/com/com.h"
 #include "vex/com/property_bag.h"
 #include "vex/control/io_configuration.h"
+#include "vex/io/address.h"
 
 namespace vex::control {
 
@@ -146,8 +163,7 @@ class CIOconfiguration : public com::Object<IIOConfiguration> {
   void RebuildIfActiveSerial();
   HRESULT CheckGpibPort(std::int32_t port, std::string_view procedure) const;
   HRESULT CheckRs232Port(std::int32_t port, std::string_view procedure) const;
-  HRESULT ParseSerialAddress(std::string_view address);
-  HRESULT ParseGpibAddress(std::string_view address);
+  HRESULT SetSerialAddress(const io::Address& address);
   // The I/O objects of `pattern` with their addresses; every one closed.
   HRESULT FindAddresses(com::IUnknown* io_manager, const std::string& pattern,
                         std::vector<std::string>* addresses) const;
@@ -160,6 +176,9 @@ class CIOconfiguration : public com::Object<IIOConfiguration> {
   std::string instrument_id_;
   bool dtr_only_ = false;
   Criteria criteria_;
+  // The settings of the active serial address that the port fields cannot
+  // hold (only those are set); empty for any other address.
+  io::Address serial_extras_;
 };
 
 // Whether `port` ("COM1", "GPIB0") names the whole interface part of

@@ -6,6 +6,7 @@
 #include "cdebug.h"
 #include "msg_box_auto_center.h"
 #include "vex/com/error_info.h"
+#include "vex/io/address.h"
 #include "vexr7100_localization.h"
 
 namespace vex::control {
@@ -115,17 +116,38 @@ HRESULT CQueryInstrument::PrepareRS232(std::string_view address, ProbeRequest* r
   if (com::FAILED(hr)) return hr;
   *applicable = !gpib;
   if (gpib) return com::S_OK;
-  // The port is the text before "::" ("COM1::Baud=19200" is on COM1).
-  const std::string port(address.substr(0, address.find("::")));
-  std::int32_t index = 0;
-  hr = configuration_->RS232PortIndex(port, &index);
-  if (com::SUCCEEDED(hr)) hr = configuration_->BaudRate(index, &request->baud);
-  if (com::SUCCEEDED(hr)) hr = configuration_->Handshake(index, &request->handshake);
+  // What the address says wins; what it leaves out (a bare "COM1" of the
+  // search) comes from the port's search criteria.
+  auto parsed = io::ParseAddress(address);
+  if (!parsed) return com::E_UNEXPECTED;  // IsStringGPIB took it
+  const io::Address& serial = *parsed;
+  const io::SerialSettings settings = serial.serial_settings();
+  hr = configuration_->BaudRate(serial.board, &request->baud);
+  if (com::SUCCEEDED(hr)) hr = configuration_->Handshake(serial.board, &request->handshake);
   if (com::FAILED(hr)) return hr;
-  CDebug::ForThisThread().Assert(
-      request->handshake == kHandshakeDtrDsr || request->handshake == kHandshakeXonXoff,
-      "(iHandshake = RS232_HandShake_DTR_DSR) Or (iHandshake = RS232_HandShake_XON_XOFF)", kModule,
-      "RS232IDNQuery", "");
+  if (serial.baud) request->baud = *serial.baud;
+  if (serial.handshake) {
+    switch (*serial.handshake) {
+      case io::Handshake::kNone:
+        request->handshake = io::RS232_HandShake_None;
+        break;
+      case io::Handshake::kXonXoff:
+        request->handshake = kHandshakeXonXoff;
+        break;
+      case io::Handshake::kDtrDsr:
+        request->handshake = kHandshakeDtrDsr;
+        break;
+    }
+  } else {
+    CDebug::ForThisThread().Assert(
+        request->handshake == kHandshakeDtrDsr || request->handshake == kHandshakeXonXoff,
+        "(iHandshake = RS232_HandShake_DTR_DSR) Or (iHandshake = RS232_HandShake_XON_XOFF)",
+        kModule, "RS232IDNQuery", "");
+  }
+  request->data_bits = static_cast<std::int16_t>(settings.data_bits);
+  request->stop_bits = settings.stop_bits == io::StopBits::kOne          ? 1
+                       : settings.stop_bits == io::StopBits::kOneAndHalf ? 15
+                                                                         : 2;
   request->address = std::string(address);
   request->serial = true;
   request->wait_ms = wait_ms_;
@@ -164,8 +186,8 @@ ProbeOutcome CQueryInstrument::Exchange(io::IIOManager* manager, const ProbeRequ
     com::ComPtr<io::ISerialIO> serial;
     if (com::SUCCEEDED(hr)) hr = instrument.As(&serial);
     if (com::SUCCEEDED(hr)) hr = serial->put_BaudRate(request.baud);
-    if (com::SUCCEEDED(hr)) hr = serial->put_DataBits(8);
-    if (com::SUCCEEDED(hr)) hr = serial->put_StopBits(1);
+    if (com::SUCCEEDED(hr)) hr = serial->put_DataBits(request.data_bits);
+    if (com::SUCCEEDED(hr)) hr = serial->put_StopBits(request.stop_bits);
     if (com::SUCCEEDED(hr)) hr = instrument->put_Timeout(kQueryTimeoutMs);
     if (com::SUCCEEDED(hr)) hr = instrument->RecoverAfterError();
     // Flush the instrument's input with a bare CR LF, written with no flow

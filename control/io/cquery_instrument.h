@@ -42,6 +42,8 @@ struct ProbeRequest {
   bool serial = false;
   std::int32_t baud = 9600;
   std::int32_t handshake = kHandshakeXonXoff;
+  std::int16_t data_bits = 8;
+  std::int16_t stop_bits = 1;  // 1, 15 (1.5) or 2, as the serial interface counts them
   std::int32_t wait_ms = 50;
 };
 

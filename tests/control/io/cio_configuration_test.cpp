@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include "../../platform/io/address_cases.h"
 #include "io_test_support.h"
 #include "vex/com/error_info.h"
+#include "vex/io/address.h"
 
 namespace vex::control {
 namespace {
@@ -21,6 +23,16 @@ class ConfigurationTest : public ::testing::Test {
     EXPECT_EQ(hr, kInvalidPropertyValue);
     const com::ErrorDetails error = com::TakeErrorDetails();
     EXPECT_EQ(error.description.Str(), "Invalid property value.");
+    EXPECT_EQ(error.source.Str(), "Vexan 8100 Scope Control Error");
+  }
+  // The refusal of an address: the same status and source, and the grammar's
+  // own message for it as the description.
+  static void ExpectRefused(com::HRESULT hr, const std::string& address) {
+    EXPECT_EQ(hr, kInvalidPropertyValue);
+    const com::ErrorDetails error = com::TakeErrorDetails();
+    auto parsed = io::ParseAddress(address);
+    ASSERT_FALSE(parsed.ok());
+    EXPECT_EQ(error.description.Str(), parsed.status().message());
     EXPECT_EQ(error.source.Str(), "Vexan 8100 Scope Control Error");
   }
   std::string Server() const { return config_->AutomationServerAddress(); }
@@ -46,16 +58,25 @@ TEST_F(ConfigurationTest, FreshConfigurationAndSerialAddressForms) {
 
   ASSERT_EQ(config_->SetActiveAddress("TCPIP0::127.0.0.1::5025::SOCKET"), com::S_OK);
   EXPECT_EQ(config_->ActiveAddress(), "TCPIP0::127.0.0.1::5025::SOCKET");
-  ASSERT_EQ(config_->SetActiveAddress("USB0::0x1234::0x5678::SN::INSTR"), com::S_OK);
-  EXPECT_EQ(Server(), "USB0::0x1234::0x5678::SN::INSTR");
-  ExpectInvalid(config_->SetActiveAddress("ASRL1::INSTR"));
+  ASSERT_EQ(config_->SetActiveAddress("tcpip0::10.0.0.5"), com::S_OK);
+  EXPECT_EQ(config_->ActiveAddress(), "TCPIP0::10.0.0.5::inst0::INSTR");
+  EXPECT_EQ(Server(), "TCPIP0::10.0.0.5::inst0::INSTR");
+  // What the I/O component cannot open, the configuration does not take.
+  ExpectRefused(config_->SetActiveAddress("USB0::0x1234::0x5678::SN::INSTR"),
+                "USB0::0x1234::0x5678::SN::INSTR");
+  ExpectRefused(config_->SetActiveAddress("ASRL1::INSTR"), "ASRL1::INSTR");
+  EXPECT_EQ(config_->ActiveAddress(), "TCPIP0::10.0.0.5::inst0::INSTR");
 }
 
 TEST_F(ConfigurationTest, DtrOnlyForcesDtrDsrAndRebuildsTheActiveAddress) {
   ASSERT_EQ(config_->SetActiveAddress("COM1"), com::S_OK);
   config_->SetDTROnly(true);
   EXPECT_EQ(config_->ActiveAddress(), "COM1::Handshake=DTR_DSR");
-  ExpectInvalid(config_->SetActiveAddress("COM1::Handshake=XON_XOFF"));
+  for (const char* other : {"COM1::Handshake=XON_XOFF", "COM1::Handshake=NONE"}) {
+    EXPECT_EQ(config_->SetActiveAddress(other), kInvalidPropertyValue);
+    EXPECT_NE(com::TakeErrorDetails().description.Str().find("DTROnly allows DTR_DSR only"),
+              std::string::npos);
+  }
   ASSERT_EQ(config_->SetActiveAddress("COM2"), com::S_OK);
   EXPECT_EQ(config_->ActiveAddress(), "COM2::Handshake=DTR_DSR");
   std::int32_t handshake = 0;
@@ -70,11 +91,12 @@ TEST_F(ConfigurationTest, RejectedAddressesLeaveEverythingAsItWas) {
   ASSERT_EQ(config_->SetActiveAddress("COM2::Baud=38400"), com::S_OK);
   const auto before = config_->SearchCriteriaBytes();
   for (const char* bad :
-       {"COM2::Baud=19200,Handshake=FOO", "COM1::Baud=4800", "COM9", "COM5::Baud=9600",
-        "COM1::Baud=9600,Baud=19200", "COM1::Color=red", "COM1::", "COMX", "GPIB4::1::INSTR",
-        "GPIB0::31::INSTR", "GPIB0::x::INSTR", "GPIB0::7::SOCKET", "FOO0::1"}) {
+       {"COM2::Baud=19200,Handshake=FOO", "COM1::Baud=4801", "COM9", "COM5::Baud=9600",
+        "COM1::Baud=9600,Baud=19200", "COM1::Color=red", "COM1::", "COMX", "GPIB16::1::INSTR",
+        "GPIB0::31::INSTR", "GPIB0::x::INSTR", "GPIB0::7::SOCKET", "FOO0::1", "C OM1",
+        "COM1::Parity=Z", "TCPIP0::bad host::INSTR"}) {
     SCOPED_TRACE(bad);
-    ExpectInvalid(config_->SetActiveAddress(bad));
+    ExpectRefused(config_->SetActiveAddress(bad), bad);
     EXPECT_EQ(config_->ActiveAddress(), "COM2::Baud=38400");
     EXPECT_EQ(config_->ActiveIOPort(), "COM2");
     EXPECT_EQ(config_->SearchCriteriaBytes(), before);
@@ -133,10 +155,13 @@ TEST_F(ConfigurationTest, PortStringsIndexesAndInstrumentAddresses) {
   ExpectInvalid(config_->GPIBPortIndex("GPIB", &value));
   ASSERT_EQ(config_->GPIBInstrumentAddress("GPIB0::17::INSTR", &value), com::S_OK);
   EXPECT_EQ(value, 17);
-  ExpectInvalid(config_->GPIBInstrumentAddress("GPIB0::7", &value));
-  ExpectInvalid(config_->GPIBInstrumentAddress("GPIB0::123::INSTR", &value));
-  ExpectInvalid(config_->GPIBInstrumentAddress("GPIB0::31::INSTR", &value));
-  ExpectInvalid(config_->GPIBInstrumentAddress("GPIB0::::INSTR", &value));
+  ASSERT_EQ(config_->GPIBInstrumentAddress("GPIB1::7", &value), com::S_OK);
+  EXPECT_EQ(value, 7);
+  for (const char* bad : {"GPIB0::123::INSTR", "GPIB0::31::INSTR", "GPIB0::::INSTR"}) {
+    SCOPED_TRACE(bad);
+    ExpectRefused(config_->GPIBInstrumentAddress(bad, &value), bad);
+  }
+  ExpectInvalid(config_->GPIBInstrumentAddress("COM1", &value));
   std::string text;
   ExpectInvalid(config_->RS232PortString(0, &text));
   ExpectInvalid(config_->GPIBPortString(4, &text));
@@ -219,6 +244,83 @@ TEST_F(ConfigurationTest, DataAsVariantChecksShapeAndValuesBeforeCommitting) {
   auto fresh = com::MakeObject<CIOconfiguration>();
   ExpectInvalid(fresh->SetDataAsVariant(com::Variant(std::move(values))));
   EXPECT_EQ(fresh->SearchCriteriaBytes(), CIOconfiguration().SearchCriteriaBytes());
+}
+
+// The configuration (and so the control's Address, which is set through
+// it) takes exactly what the grammar takes, in the grammar's canonical form,
+// and refuses the rest with the grammar's message and nothing changed.
+TEST_F(ConfigurationTest, EveryAddressIsTakenOrRefusedAsTheGrammarDoes) {
+  ASSERT_EQ(config_->SetActiveAddress("COM2::Baud=38400"), com::S_OK);
+  for (const io::test::AddressCase& c : io::test::AddressCases()) {
+    SCOPED_TRACE(c.text);
+    auto config = com::MakeObject<CIOconfiguration>();
+    ASSERT_EQ(config->Copy(*config_), com::S_OK);
+    const auto criteria = config->SearchCriteriaBytes();
+    bool gpib = false;
+    if (c.accepted) {
+      ASSERT_EQ(config->SetActiveAddress(c.text), com::S_OK);
+      EXPECT_EQ(config->ActiveAddress(), c.canonical_or_reason);
+      EXPECT_EQ(config->IsStringGPIB(c.text, &gpib), com::S_OK);
+      EXPECT_EQ(gpib, c.canonical_or_reason.rfind("COM", 0) != 0);
+      // The address reads back unchanged, and the server's form is one too.
+      auto again = com::MakeObject<CIOconfiguration>();
+      ASSERT_EQ(again->SetActiveAddress(config->ActiveAddress()), com::S_OK);
+      EXPECT_EQ(again->ActiveAddress(), config->ActiveAddress());
+      EXPECT_TRUE(io::ParseAddress(config->AutomationServerAddress()).ok());
+    } else {
+      ExpectRefused(config->SetActiveAddress(c.text), c.text);
+      EXPECT_EQ(config->ActiveAddress(), "COM2::Baud=38400");
+      EXPECT_EQ(config->SearchCriteriaBytes(), criteria);
+      ExpectRefused(config->IsStringGPIB(c.text, &gpib), c.text);
+    }
+  }
+}
+
+// A serial address may ask for more than the port fields hold; that part
+// stays with the address through every rebuild (loading the criteria, the
+// other port's settings), until the field it concerns is set.
+TEST_F(ConfigurationTest, SerialSettingsBeyondThePortFieldsStayWithTheAddress) {
+  ASSERT_EQ(config_->SetBaudRate(1, 19200), com::S_OK);
+  ASSERT_EQ(config_->SetActiveAddress("COM1::Baud=115200,Parity=EVEN,Stop=2"), com::S_OK);
+  EXPECT_EQ(config_->ActiveAddress(), "COM1::Baud=115200,Parity=EVEN,Stop=2");
+  EXPECT_EQ(config_->ActiveIOPort(), "COM1");
+  EXPECT_FALSE(config_->ActivePortIsGPIB());
+  EXPECT_EQ(Server(), "COM1::Baud=115200,Handshake=XON_XOFF,Parity=EVEN,Stop=2");
+
+  // Criteria loaded as the control loads them after the address, and the
+  // other ports' settings, leave it alone.
+  ASSERT_EQ(config_->SetSearchCriteriaBytes(config_->SearchCriteriaBytes()), com::S_OK);
+  ASSERT_EQ(config_->SetHandshake(2, kHandshakeDtrDsr), com::S_OK);
+  EXPECT_EQ(config_->ActiveAddress(), "COM1::Baud=115200,Parity=EVEN,Stop=2");
+  auto copy = com::MakeObject<CIOconfiguration>();
+  ASSERT_EQ(copy->Copy(*config_), com::S_OK);
+  ASSERT_EQ(copy->SetSearchCriteriaBytes(copy->SearchCriteriaBytes()), com::S_OK);
+  EXPECT_EQ(copy->ActiveAddress(), "COM1::Baud=115200,Parity=EVEN,Stop=2");
+
+  // Setting the port's rate or handshake replaces that part only.
+  ASSERT_EQ(config_->SetBaudRate(1, 2400), com::S_OK);
+  EXPECT_EQ(config_->ActiveAddress(), "COM1::Baud=2400,Parity=EVEN,Stop=2");
+  ASSERT_EQ(config_->SetActivePortHandshake(kHandshakeDtrDsr), com::S_OK);
+  EXPECT_EQ(config_->ActiveAddress(), "COM1::Baud=2400,Handshake=DTR_DSR,Parity=EVEN,Stop=2");
+  // Picking the port anew gives the fields' address.
+  ASSERT_EQ(config_->SetActiveIOPort("COM1"), com::S_OK);
+  EXPECT_EQ(config_->ActiveAddress(), "COM1::Baud=2400,Handshake=DTR_DSR");
+
+  // Handshake NONE is kept until DTROnly forces DTR/DSR.
+  ASSERT_EQ(config_->SetActiveAddress("COM3::Handshake=NONE"), com::S_OK);
+  EXPECT_EQ(Server(), "COM3::Handshake=NONE");
+  config_->SetDTROnly(true);
+  EXPECT_EQ(config_->ActiveAddress(), "COM3::Handshake=DTR_DSR");
+
+  // A GPIB board beyond the four of the pages is kept as given, the port
+  // fields as they were.
+  ASSERT_EQ(config_->SetActiveAddress("gpib9::4"), com::S_OK);
+  EXPECT_EQ(config_->ActiveAddress(), "GPIB9::4::INSTR");
+  EXPECT_EQ(Server(), "GPIB9::4::INSTR");
+  EXPECT_EQ(config_->ActiveIOPort(), "COM3");
+  std::int32_t address = -1;
+  ASSERT_EQ(config_->GPIBInstrumentAddress("GPIB9::4::INSTR", &address), com::S_OK);
+  EXPECT_EQ(address, 4);
 }
 
 }  // namespace

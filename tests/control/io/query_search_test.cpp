@@ -10,6 +10,7 @@
 #include <sys/socket.h>
 
 #include <atomic>
+#include <chrono>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -19,6 +20,8 @@
 #include "instrument_search.h"
 #include "io_test_support.h"
 #include "vex/com/class_registry.h"
+#include "vex/com/error_info.h"
+#include "vex/io/address.h"
 #include "vex/ui/headless_toolkit.h"
 
 namespace vex::control {
@@ -168,6 +171,49 @@ TEST_F(QueryTest, SerialPortsOverAPtyAndAMissingPort) {
     unsetenv("VEX_COM_PORTS");
   }
   EXPECT_EQ(OpenDescriptors(), before);
+}
+
+// An address the grammar refuses fails the test with the grammar's message
+// before anything is opened: no verdict box, no port, and at once (a probe
+// of a port would wait out its 2.5 s timeout).
+TEST_F(QueryTest, ARefusedAddressIsNeverProbed) {
+  for (const char* bad : {"COM1::Parity=Z", "COM1::Baud=12345", "GPIB0::7 7::INSTR",
+                          "TCPIP0::bad host::INSTR", "USB0::1::2::3::INSTR"}) {
+    SCOPED_TRACE(bad);
+    const auto start = std::chrono::steady_clock::now();
+    std::string reply;
+    std::int16_t code = -1;
+    EXPECT_EQ(query_.Test(toolkit_, owner_, bad, &reply, &code), kInvalidPropertyValue);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    EXPECT_EQ(com::TakeErrorDetails().description.Str(), io::ParseAddress(bad).status().message());
+    EXPECT_EQ(code, -1);
+    EXPECT_TRUE(toolkit_.MessageBoxes().empty());
+  }
+}
+
+// A serial probe takes what its address asks for; what a bare port leaves
+// out (as the search probes it) comes from the port's search criteria.
+TEST_F(QueryTest, ASerialProbeUsesTheAddressThenThePortsCriteria) {
+  ASSERT_EQ(config_->SetBaudRate(2, 38400), com::S_OK);
+  ASSERT_EQ(config_->SetHandshake(2, kHandshakeDtrDsr), com::S_OK);
+  ProbeRequest request;
+  bool applicable = false;
+  ASSERT_EQ(query_.PrepareRS232("COM2", &request, &applicable), com::S_OK);
+  EXPECT_TRUE(applicable);
+  EXPECT_EQ(request.baud, 38400);
+  EXPECT_EQ(request.handshake, kHandshakeDtrDsr);
+  EXPECT_EQ(request.data_bits, 8);
+  EXPECT_EQ(request.stop_bits, 1);
+  ASSERT_EQ(
+      query_.PrepareRS232("COM2::Baud=115200,Handshake=NONE,Size=7,Stop=2", &request, &applicable),
+      com::S_OK);
+  EXPECT_EQ(request.baud, 115200);
+  EXPECT_EQ(request.handshake, io::RS232_HandShake_None);
+  EXPECT_EQ(request.data_bits, 7);
+  EXPECT_EQ(request.stop_bits, 2);
+  ASSERT_EQ(query_.PrepareRS232("COM2::Size=5,Stop=1.5", &request, &applicable), com::S_OK);
+  EXPECT_EQ(request.stop_bits, 15);
+  EXPECT_EQ(request.baud, 38400);
 }
 
 class RecordingSink : public InstrumentSearch::Sink {
