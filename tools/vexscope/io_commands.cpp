@@ -4,6 +4,7 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 
+#include "address_check.h"
 #include "control_state.h"
 #include "scope_session.h"
 #include "server_registration.h"
@@ -42,6 +43,13 @@ struct IoContext {
   std::int32_t wait_ms = kDefaultWaitMs;
 };
 
+// Whether the address of the command line (or the environment) becomes the
+// control's Address, rather than the state's own.
+bool AddressIsSet(StateFile& state, const IoCommandOptions& options) {
+  return options.address_given ||
+         (!state.Value(kStateAddressKey) && options.address != kDefaultAddress);
+}
+
 // The control loaded from the state file, never connected: its own I/O
 // configuration, I/O manager and TXDelay serve the probe, and an address
 // given on the command line becomes the control's Address.
@@ -49,8 +57,7 @@ void PrepareThroughControl(StateFile& state, const IoCommandOptions& options, Io
   context.control = std::make_unique<ScopeSession>();
   SessionOptions session_options;
   session_options.address = options.address;
-  const bool set_address = options.address_given ||
-                           (!state.Value(kStateAddressKey) && options.address != kDefaultAddress);
+  const bool set_address = AddressIsSet(state, options);
   context.control->OpenControl(session_options, state.IsSaved() ? state.Bag() : nullptr,
                                set_address, false);
   com::IDispatch* control = context.control->Root();
@@ -67,6 +74,9 @@ void PrepareThroughControl(StateFile& state, const IoCommandOptions& options, Io
 }
 
 IoContext Prepare(StateFile& state, const IoCommandOptions& options) {
+  // An address that will be used is refused before anything is created or
+  // probed; a state's own address was checked by the control that saved it.
+  if (!state.HasFile() || AddressIsSet(state, options)) CheckAddress(options.address);
   (void)EnsureServersRegistered(ProgramFolder() + "/../lib");
   IoContext context;
   if (state.HasFile()) {

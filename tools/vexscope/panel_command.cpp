@@ -2,6 +2,7 @@
 
 #include <ostream>
 
+#include "address_check.h"
 #include "pages_command.h"
 #include "tool_errors.h"
 
@@ -14,6 +15,15 @@ namespace vex::scope {
 
 int RunPanelCommand(StateFile& state, const std::optional<std::string>& address,
                     std::ostream& err) {
+  // A bad -a fails before any window opens.
+  if (address) {
+    try {
+      CheckAddress(*address);
+    } catch (const AutomationError& e) {
+      err << ErrorLine(e) << std::endl;
+      return 1;
+    }
+  }
 #ifndef VEXSCOPE_HAVE_PAGES
   (void)address;
   return RunHostedOnQt(state, "panel", err, {});

@@ -54,9 +54,15 @@ PortListing ListPorts(const io::DeviceRoot& root) {
     }
     listing.ports.push_back(std::move(row));
   }
-  for (const auto& [number, board] : boards.Boards())
-    listing.boards.push_back({"GPIB" + std::to_string(number),
-                              board.simulated ? "sim" : board.gateway_host, board.origin});
+  for (const auto& [number, board] : boards.Boards()) {
+    // A gateway as the map names it: its port mapper's port only when not 111.
+    std::string target = board.simulated ? "sim" : board.gateway_host;
+    if (!board.simulated && board.gateway_port != io::kPortMapperPort) {
+      if (target.find(':') != std::string::npos) target = "[" + target + "]";
+      target += ":" + std::to_string(board.gateway_port);
+    }
+    listing.boards.push_back({"GPIB" + std::to_string(number), target, board.origin});
+  }
   for (const auto& p : ports.problems()) listing.problems.push_back(p.ToString());
   for (const auto& p : boards.problems()) listing.problems.push_back(p.ToString());
   return listing;

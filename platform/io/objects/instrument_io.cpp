@@ -107,9 +107,10 @@ void InstrumentIO::CloseSession() {
 
 HRESULT InstrumentIO::Open(const Variant& address) {
   Bstr text;
-  if (FAILED(address.Dereferenced().ToBstr(&text)) || text.IsEmpty())
+  if (FAILED(address.Dereferenced().ToBstr(&text)))
     return com::ReportRichError(com::E_INVALIDARG,
                                 "Open needs an address such as \"GPIB0::7::INSTR\".", kSource);
+  // Any text, the empty one too, is the grammar's to take or refuse.
   auto parsed = ParseAddress(text.View());
   if (!parsed) return com::ReportRichError(com::E_INVALIDARG, parsed.status().message(), kSource);
   address_ = parsed.value();

@@ -12,6 +12,7 @@
 #include <iterator>
 #include <nlohmann/json.hpp>
 
+#include "../../platform/io/address_cases.h"
 #include "SilentPorts.h"
 #include "ToolProcess.h"
 #include "VexsimProcess.h"
@@ -21,6 +22,7 @@ namespace {
 
 using ::testing::ContainsRegex;
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 namespace fs = std::filesystem;
 
@@ -94,6 +96,65 @@ TEST_F(IoCommands, SearchListsTheBusInstrumentsAndMarksTheActiveAddress) {
   const nlohmann::json values = State("search.json")["values"];
   EXPECT_EQ(values["Address"]["value"], "GPIB0::9::INSTR") << values.dump();
   EXPECT_EQ(values["SearchCriteria"]["type"], "VT_ARRAY|VT_UI1") << values.dump();
+}
+
+// Every address goes the same way through test, idn and the control's
+// Address: refused by all three with the grammar's message, test and idn
+// with the I/O component's status, before anything is probed; or taken by
+// all three, the control keeping the grammar's canonical form. The COM names
+// lead to paths that do not exist, GPIB0 is the embedded simulated bus.
+TEST_F(IoCommands, TestIdnAndTheControlsAddressAgreeOnEveryAddress) {
+  setenv("VEX_COM_PORTS",
+         "COM1=/dev/vex-none-1,COM2=/dev/vex-none-2,COM3=/dev/vex-none-3,COM4=/dev/vex-none-4", 1);
+  int index = 0;
+  for (const io::test::AddressCase& c : io::test::AddressCases()) {
+    SCOPED_TRACE(c.text);
+    const std::string state = StatePath("agree-" + std::to_string(index++) + ".json");
+    const ToolRun test = Scope({"-a", c.text, "test"});
+    const ToolRun idn = Scope({"-a", c.text, "idn"});
+    const ToolRun set = Scope({"--state", state, "set", "Address", "\"" + c.text + "\""});
+    if (!c.accepted) {
+      // test's message, which the other two must give word for word.
+      const std::string prefix = "error 0x80070057: ";
+      ASSERT_EQ(test.err.rfind(prefix, 0), 0u) << test.err;
+      const std::string message =
+          test.err.substr(prefix.size(), test.err.size() - prefix.size() - 1);
+      EXPECT_EQ(message.rfind("invalid address \"", 0), 0u) << message;
+      EXPECT_THAT(message, HasSubstr(c.canonical_or_reason));
+      EXPECT_EQ(test.status, 1);
+      EXPECT_EQ(test.out, "");  // no probe, so no verdict
+      EXPECT_EQ(idn.status, 1);
+      EXPECT_EQ(idn.out, "");
+      if (c.text.empty()) {
+        // The server refuses to connect without a name before the I/O
+        // component sees one, with its own message.
+        EXPECT_THAT(idn.err, HasSubstr("no connection name was specified"));
+      } else {
+        EXPECT_THAT(idn.err, ContainsRegex("^error 0x80070057: "));
+        EXPECT_THAT(idn.err, HasSubstr("\n" + message + "\n"));
+      }
+      EXPECT_EQ(set.status, 1);
+      EXPECT_EQ(set.err, "error 0x8004017C: " + message + "\n");
+      continue;
+    }
+    ASSERT_EQ(set.status, 0) << set.err;
+    const nlohmann::json values = State("agree-" + std::to_string(index - 1) + ".json")["values"];
+    if (c.canonical_or_reason == "GPIB0::7::INSTR") {
+      EXPECT_FALSE(values.contains("Address")) << values.dump();  // the default is not stored
+    } else {
+      EXPECT_EQ(values["Address"]["value"], c.canonical_or_reason) << values.dump();
+    }
+    if (!c.probe) continue;
+    EXPECT_THAT(test.out, ContainsRegex("^code [0-5]\n")) << test.err;
+    EXPECT_THAT(test.err, Not(HasSubstr("invalid address")));
+    EXPECT_THAT(idn.err, Not(HasSubstr("invalid address")));
+    if (c.canonical_or_reason == "GPIB0::7::INSTR") {
+      EXPECT_EQ(test.status, 0) << test.out;
+      EXPECT_EQ(idn.status, 0) << idn.err;
+      EXPECT_THAT(idn.out, HasSubstr("model=VDS3004A"));
+    }
+  }
+  unsetenv("VEX_COM_PORTS");
 }
 
 }  // namespace
