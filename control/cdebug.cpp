@@ -7,8 +7,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <memory>
+#include <mutex>
+#include <set>
 
 namespace vex::control {
 namespace {
@@ -18,6 +21,27 @@ constexpr const char* kKeyMessageBox = "DebugEnableMessageBox";
 constexpr const char* kKeyMessageLog = "DebugEnableMessageLog";
 constexpr const char* kKeyAssert = "DebugAssert";
 constexpr const char* kCrLf = "\r\n";
+
+// Says on standard error that the log file `path` cannot be written and
+// why: once per process and file, however many loggers and threads meet
+// the same failure, so a broken log costs one line and not one per entry.
+void ReportUnwritable(const std::string& path, const std::string& reason) {
+  static std::mutex mutex;
+  static std::set<std::string> reported;
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (!reported.insert(path).second) return;
+  }
+  const std::string line = std::string(program_invocation_short_name) +
+                           ": cannot write the debug log " + path + ": " + reason + "\n";
+  (void)!::write(STDERR_FILENO, line.data(), line.size());
+}
+
+// The system's message for `error`, in English whatever the locale.
+std::string ErrorText(int error) {
+  if (const char* text = ::strerrordesc_np(error)) return text;
+  return "error " + std::to_string(error);
+}
 
 bool IsDirectory(const char* path) {
   struct stat info {};
@@ -41,11 +65,13 @@ std::string TimeAndDate() {
   return std::string(time_text) + " " + date_text;
 }
 
+// False with errno set when a write fails.
 bool WriteAll(int fd, const std::string& text) {
   std::size_t done = 0;
   while (done < text.size()) {
     const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
     if (n < 0 && errno == EINTR) continue;
+    if (n == 0) errno = EIO;
     if (n <= 0) return false;
     done += static_cast<std::size_t>(n);
   }
@@ -120,21 +146,19 @@ void CDebug::Message(std::int32_t code, std::string_view text, std::string_view 
 void CDebug::Trace(std::string_view text, std::string_view module, std::string_view procedure,
                    std::string_view location) {
   if (!log_file_) return;
+  AppendToLog(FormatTrace(text, module, procedure, location) + kCrLf);
+}
+
+void CDebug::AppendToLog(const std::string& text) {
   const int fd = OpenLog(false);
   if (fd < 0) return;
-  (void)WriteAll(fd, FormatTrace(text, module, procedure, location) + kCrLf);
+  if (!WriteAll(fd, text)) ReportUnwritable(log_path_, ErrorText(errno));
   ::close(fd);
 }
 
 void CDebug::Output(const std::string& text) {
   if (events_ && sink_) sink_->SupportMessage(text);
-  if (log_file_) {
-    const int fd = OpenLog(false);
-    if (fd >= 0) {
-      (void)WriteAll(fd, text + kCrLf);
-      ::close(fd);
-    }
-  }
+  if (log_file_) AppendToLog(text + kCrLf);
   if (message_box_ && toolkit_) {
     ui::MessageBoxRequest box;
     box.title = kBoxTitle;
@@ -185,6 +209,13 @@ std::int32_t CDebug::CalculateMode() const {
 void CDebug::RecreateLogFile() {
   const std::string folder = LogFolder(std::getenv("TMPDIR"), fallback_folder_);
   log_path_ = folder.empty() ? std::string() : folder + kLogFileName;
+  if (folder.empty() && !fallback_folder_.empty()) {
+    // Named by the folder it would have gone into last, with why that
+    // folder could not hold it.
+    struct stat info {};
+    const int error = ::stat(fallback_folder_.c_str(), &info) != 0 ? errno : ENOTDIR;
+    ReportUnwritable(WithSlash(fallback_folder_) + kLogFileName, ErrorText(error));
+  }
   const int fd = OpenLog(true);
   if (fd >= 0) ::close(fd);
 }
@@ -195,28 +226,24 @@ int CDebug::OpenLog(bool truncate) {
   const int flags =
       O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | (truncate ? 0 : O_APPEND);
   const int fd = ::open(log_path_.c_str(), flags, 0644);
-  const char* refusal = nullptr;
+  std::string refusal;
   struct stat info {};
   if (fd < 0) {
-    if (errno == ELOOP) refusal = "is a symbolic link";
-  } else if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    refusal = "is not a regular file";
+    refusal = errno == ELOOP ? "it is a symbolic link, which is not followed" : ErrorText(errno);
+  } else if (::fstat(fd, &info) != 0) {
+    refusal = ErrorText(errno);
+  } else if (!S_ISREG(info.st_mode)) {
+    refusal = "it is not a regular file";
   } else if (info.st_nlink > 1) {
-    refusal = "has more than one link";
+    refusal = "it has more than one link";
   } else if (info.st_uid != ::geteuid()) {
-    refusal = "belongs to another user";
+    refusal = "it belongs to another user";
+  } else if (truncate && ::ftruncate(fd, 0) != 0) {
+    refusal = ErrorText(errno);
   }
-  if (refusal) {
+  if (!refusal.empty()) {
     if (fd >= 0) ::close(fd);
-    if (!refusal_reported_) {
-      std::fprintf(stderr, "VexScope: the debug log %s %s; nothing is written to it\n",
-                   log_path_.c_str(), refusal);
-      refusal_reported_ = true;
-    }
-    return -1;
-  }
-  if (fd >= 0 && truncate && ::ftruncate(fd, 0) != 0) {
-    ::close(fd);
+    ReportUnwritable(log_path_, refusal);
     return -1;
   }
   return fd;

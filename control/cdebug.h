@@ -10,11 +10,17 @@
 // The log file is "VexScope.DBG" in the temporary folder ($TMPDIR when it is
 // an existing directory, else /tmp when it is one). When neither is, there
 // is no log file at all. The file is opened without following a symbolic
-// link, and a file with more than one link or another owner is refused (the
-// refusal is written once to standard error), so another local user cannot
-// make the host truncate or append to a file of theirs choosing.
+// link, and a file with more than one link or another owner is refused, so
+// another local user cannot make the host truncate or append to a file of
+// theirs choosing.
 //
-// The logger never fails its caller: file errors are ignored.
+// The logger never fails its caller. A log file that cannot be opened or
+// written (no temporary folder, a refused file, a full disk) is said once
+// per process and file on standard error, naming the file and why:
+//
+//   vexscope: cannot write the debug log /tmp/VexScope.DBG: Permission denied
+//
+// and the other outputs go on without it.
 #pragma once
 
 #include <cstdint>
@@ -91,8 +97,11 @@ class CDebug {
   bool AnyOutput() const { return message_box_ || log_file_ || events_; }
   void Output(const std::string& text);
   void RecreateLogFile();
+  // Appends to the log, saying once when that fails.
+  void AppendToLog(const std::string& text);
   // Opens the log for writing (truncating or appending), refusing links
-  // and other users' files; -1 when it cannot or must not be written.
+  // and other users' files; -1 when it cannot or must not be written (said
+  // once on standard error).
   int OpenLog(bool truncate);
 
   std::string fallback_folder_;
@@ -101,7 +110,6 @@ class CDebug {
   bool events_ = false;
   bool assert_ = false;
   std::string log_path_;
-  bool refusal_reported_ = false;
   DebugSink* sink_ = nullptr;
   ui::Toolkit* toolkit_ = nullptr;
 };

@@ -3,9 +3,13 @@
 #include "cdebug.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -34,6 +38,25 @@ std::string ReadFile(const fs::path& path) {
 
 void WriteFile(const fs::path& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
+}
+
+// The lines standard error got while `body` ran.
+template <class Body>
+std::vector<std::string> StderrLines(Body body) {
+  ::testing::internal::CaptureStderr();
+  body();
+  const std::string text = ::testing::internal::GetCapturedStderr();
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+    lines.push_back(text.substr(start, end - start));
+  if (start < text.size()) lines.push_back(text.substr(start));
+  return lines;
+}
+
+std::string Warning(const fs::path& log, const std::string& reason) {
+  return std::string(program_invocation_short_name) + ": cannot write the debug log " +
+         log.string() + ": " + reason;
 }
 
 std::vector<std::string> LinesOf(const std::string& text) {
@@ -183,8 +206,7 @@ TEST_F(CDebugTest, ASymbolicLinkPlantedAsTheLogIsNotFollowed) {
   debug.Trace("t", "", "", "");
   const std::string err = ::testing::internal::GetCapturedStderr();
   EXPECT_EQ(ReadFile(victim), "precious");
-  EXPECT_NE(err.find("symbolic link"), std::string::npos);
-  EXPECT_EQ(err.find("symbolic link"), err.rfind("symbolic link"));  // reported once
+  EXPECT_EQ(err, Warning(log, "it is a symbolic link, which is not followed") + "\n");
 }
 
 TEST_F(CDebugTest, AHardLinkedOrForeignLogIsRefused) {
@@ -194,18 +216,24 @@ TEST_F(CDebugTest, AHardLinkedOrForeignLogIsRefused) {
   ::testing::internal::CaptureStderr();
   debug.SetDebugMode(2);
   debug.Trace("t", "", "", "");
-  EXPECT_NE(::testing::internal::GetCapturedStderr().find("more than one link"), std::string::npos);
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+            Warning(log, "it has more than one link") + "\n");
   EXPECT_EQ(ReadFile(victim), "precious");
 
-  fs::remove(log);
-  WriteFile(log, "someone else's");
-  if (::chown(log.c_str(), 65534, 65534) != 0) GTEST_SKIP() << "giving a file away needs root";
+  // Another file (each is said once per process).
+  const fs::path other = folder / "other";
+  fs::create_directory(other);
+  ::setenv("TMPDIR", other.c_str(), 1);
+  const fs::path foreign = other / "VexScope.DBG";
+  WriteFile(foreign, "someone else's");
+  if (::chown(foreign.c_str(), 65534, 65534) != 0) GTEST_SKIP() << "giving a file away needs root";
   CDebug fresh("/nonexistent-fallback");
   ::testing::internal::CaptureStderr();
   fresh.SetDebugMode(2);
   fresh.Trace("t", "", "", "");
-  EXPECT_NE(::testing::internal::GetCapturedStderr().find("another user"), std::string::npos);
-  EXPECT_EQ(ReadFile(log), "someone else's");
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+            Warning(foreign, "it belongs to another user") + "\n");
+  EXPECT_EQ(ReadFile(foreign), "someone else's");
 }
 
 TEST_F(CDebugTest, WithoutAUsableTemporaryFolderThereIsNoLogFile) {
@@ -217,31 +245,80 @@ TEST_F(CDebugTest, WithoutAUsableTemporaryFolderThereIsNoLogFile) {
   ::setenv("TMPDIR", "/nonexistent-tmpdir", 1);
   const fs::path cwd = fs::current_path();
   fs::current_path(folder);
-  debug.SetDebugMode(2);
-  debug.Message(1, "entry", "", "", "");
-  debug.Trace("t", "", "", "");
+  const auto lines = StderrLines([&] {
+    debug.SetDebugMode(2);
+    debug.Message(1, "entry", "", "", "");
+    debug.Trace("t", "", "", "");
+    debug.SetDebugMode(0);
+    debug.SetDebugMode(2);
+  });
   fs::current_path(cwd);
   EXPECT_EQ(debug.LogFilePath(), "");
   EXPECT_FALSE(fs::exists(log));  // nothing in the current folder either
+  // Said once, by the folder it would have gone into.
+  EXPECT_EQ(lines, std::vector<std::string>{
+                       Warning("/nonexistent-fallback/VexScope.DBG", "No such file or directory")});
 }
 
-TEST_F(CDebugTest, ALogThatCannotBeWrittenIsIgnored) {
+// A log that cannot be opened is said once per process and file, naming
+// the file and why; the other outputs go on.
+TEST_F(CDebugTest, ALogThatCannotBeOpenedIsSaidOnceAndLeftOut) {
   debug.SetDebugMode(2 | 4);
-  // The folder becomes a regular file: the log's parent is no directory.
+  // The folder becomes a regular file: the log's parent is no directory
+  // (for root too).
   fs::rename(folder, folder.string() + ".moved");
   WriteFile(folder, "not a folder");
-  debug.Message(1, "entry", "", "", "");
-  debug.Trace("t", "", "", "");
+  auto lines = StderrLines([&] {
+    debug.Message(1, "entry", "", "", "");
+    debug.Trace("t", "", "", "");
+    CDebug again("/nonexistent-fallback");
+    again.SetDebugMode(2);
+    again.Trace("t", "", "", "");
+  });
   EXPECT_EQ(sink.messages.size(), 1u);  // the other outputs still work
+  EXPECT_EQ(lines, std::vector<std::string>{Warning(log, "Not a directory")});
   fs::remove(folder);
   fs::remove_all(folder.string() + ".moved");
-  fs::create_directories(folder);
+  fs::create_directories(folder / "sub");
   // A directory where the log should be.
-  fs::create_directory(log);
-  CDebug other("/nonexistent-fallback");
-  other.SetDebugMode(2);
-  other.Trace("t", "", "", "");
-  EXPECT_TRUE(fs::is_directory(log));
+  ::setenv("TMPDIR", (folder / "sub").c_str(), 1);
+  const fs::path in_sub = folder / "sub" / "VexScope.DBG";
+  fs::create_directory(in_sub);
+  lines = StderrLines([&] {
+    CDebug other("/nonexistent-fallback");
+    other.SetDebugMode(2);
+    other.Trace("t", "", "", "");
+    other.Message(1, "entry", "", "", "");
+  });
+  EXPECT_TRUE(fs::is_directory(in_sub));
+  EXPECT_EQ(lines, std::vector<std::string>{Warning(in_sub, "Is a directory")});
+}
+
+// A write that fails (here the file size limit, which root meets too, in a
+// child process) is said once as well.
+TEST_F(CDebugTest, ALogThatCannotBeWrittenIsSaidOnce) {
+  int err[2];
+  ASSERT_EQ(::pipe(err), 0);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::dup2(err[1], STDERR_FILENO);
+    ::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{0, 0};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    CDebug logger("/nonexistent-fallback");
+    logger.SetDebugMode(2);
+    for (int i = 0; i < 3; ++i) logger.Trace("t", "", "", "");
+    ::_exit(0);
+  }
+  ::close(err[1]);
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  std::string text;
+  char buffer[4096];
+  for (ssize_t n; (n = ::read(err[0], buffer, sizeof buffer)) > 0;) text.append(buffer, n);
+  ::close(err[0]);
+  EXPECT_EQ(text, Warning(log, "File too large") + "\n");
 }
 
 TEST(CDebugThreads, EachThreadHasItsOwnLogger) {

@@ -7,7 +7,9 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
+#include <set>
 
 namespace vex::io {
 namespace {
@@ -42,15 +44,33 @@ std::string TimeStamp() {
   return buf;
 }
 
+// Says on standard error that the log `path` cannot be written and why,
+// once per process and file: every log object and thread that meets the
+// same failure adds nothing.
+void ReportUnwritable(const std::string& path, int error) {
+  static std::mutex mutex;
+  static std::set<std::string> reported;
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (!reported.insert(path).second) return;
+  }
+  const char* reason = ::strerrordesc_np(error);
+  const std::string line = std::string(program_invocation_short_name) +
+                           ": cannot write the I/O log " + path + ": " +
+                           (reason ? reason : "error " + std::to_string(error)) + "\n";
+  (void)!::write(STDERR_FILENO, line.data(), line.size());
+}
+
 }  // namespace
 
-TrafficLog::TrafficLog(const std::string& target) {
+TrafficLog::TrafficLog(const std::string& target) : path_(target) {
   if (target == "-" || target == "stderr") {
     fd_ = STDERR_FILENO;
     return;
   }
-  fd_ = ::open(target.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  fd_ = ::open(target.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOCTTY, 0644);
   owns_fd_ = fd_ >= 0;
+  if (fd_ < 0) ReportUnwritable(path_, errno);
 }
 
 TrafficLog::~TrafficLog() {
@@ -144,11 +164,18 @@ void TrafficLog::Note(std::string_view address, std::string_view event) {
 
 void TrafficLog::WriteLine(const std::string& line) {
   std::lock_guard<std::mutex> lock(mutex_);
+  if (failed_) return;
   std::size_t done = 0;
   while (done < line.size()) {
     ssize_t n = ::write(fd_, line.data() + done, line.size() - done);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return;  // a failing log must not fail the transfer
+    if (n <= 0) {
+      // A failing log must not fail the transfer: it is said once and the
+      // messages go on without it.
+      failed_ = true;
+      if (fd_ != STDERR_FILENO) ReportUnwritable(path_, n < 0 ? errno : EIO);
+      return;
+    }
     done += static_cast<std::size_t>(n);
   }
 }

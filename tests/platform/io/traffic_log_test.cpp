@@ -1,8 +1,11 @@
 #include "vex/io/traffic_log.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <filesystem>
 #include <fstream>
 #include <regex>
 #include <string>
@@ -75,6 +78,64 @@ TEST(TrafficLogTest, ThreadsAppendWholeLines) {
   TrafficLog nowhere("/nonexistent-dir/log.txt");
   EXPECT_FALSE(nowhere.enabled());
   nowhere.Record("COM1", TrafficLog::Direction::kWrite, Bytes("x"));
+}
+
+// The lines standard error got while `body` ran.
+template <class Body>
+std::vector<std::string> StderrLines(Body body) {
+  ::testing::internal::CaptureStderr();
+  body();
+  const std::string text = ::testing::internal::GetCapturedStderr();
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+    lines.push_back(text.substr(start, end - start));
+  if (start < text.size()) lines.push_back(text.substr(start));
+  return lines;
+}
+
+std::string Warning(const std::string& path, const std::string& reason) {
+  return std::string(program_invocation_short_name) + ": cannot write the I/O log " + path + ": " +
+         reason;
+}
+
+// A log that cannot be opened or written says so once, naming the file and
+// why, however often it is used and however many logs name the same file;
+// the messages go on without it. A path below a regular file fails the same
+// way for root.
+TEST(TrafficLogTest, AnUnwritableLogSaysSoOnceOnStandardError) {
+  char pattern[] = "/tmp/vexio-bad-log-XXXXXX";
+  ASSERT_NE(::mkdtemp(pattern), nullptr);
+  const std::string folder = pattern;
+  const std::string plain = folder + "/plain";
+  { std::ofstream(plain) << "a file\n"; }
+  struct Case {
+    std::string path;
+    std::string reason;
+  };
+  std::vector<Case> cases = {{folder + "/missing/x.log", "No such file or directory"},
+                             {folder, "Is a directory"},
+                             {plain + "/x.log", "Not a directory"},
+                             {"/dev/full", "No space left on device"}};
+  if (::geteuid() != 0) {
+    const std::string locked = folder + "/locked.log";
+    { std::ofstream(locked) << ""; }
+    ::chmod(locked.c_str(), 0444);
+    cases.push_back({locked, "Permission denied"});
+  }
+  for (const Case& c : cases) {
+    const auto lines = StderrLines([&] {
+      for (int i = 0; i < 2; ++i) {
+        TrafficLog log(c.path);
+        for (int j = 0; j < 3; ++j) {
+          log.Record("COM1", TrafficLog::Direction::kWrite, Bytes("*IDN?\n"));
+          log.Note("COM1", "reopened");
+        }
+      }
+    });
+    EXPECT_EQ(lines, std::vector<std::string>{Warning(c.path, c.reason)}) << c.path;
+  }
+  std::filesystem::remove_all(folder);
 }
 
 // The user's switch: VEX_IO_LOG names the file (read once per process; no

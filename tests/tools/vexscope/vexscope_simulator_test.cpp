@@ -253,6 +253,28 @@ TEST(VexscopeErrors, AutomationErrorsExitOneWithStatusAndDescription) {
   EXPECT_THAT(run.err, MatchesRegex("error 0x[0-9A-F]{8}: .+\n"));
 }
 
+// VEX_IO_LOG naming a file that cannot be opened or written costs one line
+// on standard error, naming the file and why; the command runs as without
+// the log.
+TEST(VexscopeIoLog, AnUnwritableLogIsSaidOnceAndTheCommandRuns) {
+  const std::string plain = Out("plain");
+  std::ofstream(plain) << "a file\n";
+  const std::pair<std::string, std::string> logs[] = {
+      {Out("missing/x.log"), "No such file or directory"},
+      {kOutDir, "Is a directory"},
+      {plain + "/x.log", "Not a directory"},
+      {"/dev/full", "No space left on device"}};
+  for (const auto& [path, reason] : logs) {
+    setenv("VEX_IO_LOG", path.c_str(), 1);
+    ToolRun run =
+        Scope({"shell"}, "call Output \"*IDN?\"\ncall Enter\nget Timebase.HorizontalRange\n");
+    unsetenv("VEX_IO_LOG");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_THAT(run.out, HasSubstr("VDS3004A"));
+    EXPECT_EQ(run.err, "vexscope: cannot write the I/O log " + path + ": " + reason + "\n");
+  }
+}
+
 TEST(VexscopeData, OneWaveformAsCsvPlotAndJson) {
   ToolRun run = Scope({"waveform", "1", "--csv", Out("ch1.csv"), "--plot", Out("ch1.png")});
   ASSERT_EQ(run.status, 0) << run.err;

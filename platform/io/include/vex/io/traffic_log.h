@@ -21,6 +21,14 @@
 // Each line is written with one
 // write() on a descriptor opened with O_APPEND, under a lock, so lines from
 // threads and processes never interleave.
+//
+// A log file that cannot be opened (a missing folder, a folder, a file
+// without write permission) or written (a full disk) is said once per
+// process and file on standard error, naming the file and why:
+//
+//   vexscope: cannot write the I/O log /nonexist/x.log: No such file or directory
+//
+// and the transfers go on without the log.
 #pragma once
 
 #include <cstdint>
@@ -36,7 +44,7 @@ class TrafficLog {
   enum class Direction { kWrite, kRead };
 
   // Opens (creates, appends to) a log file; "-" or "stderr" is standard error.
-  // An unopenable path leaves the log disabled.
+  // An unopenable path leaves the log disabled (said on standard error).
   explicit TrafficLog(const std::string& target);
   ~TrafficLog();
   TrafficLog(const TrafficLog&) = delete;
@@ -59,8 +67,10 @@ class TrafficLog {
  private:
   void WriteLine(const std::string& line);
 
+  std::string path_;
   int fd_ = -1;
   bool owns_fd_ = false;
+  bool failed_ = false;  // a write failed: nothing more is written
   std::mutex mutex_;
 };
 
