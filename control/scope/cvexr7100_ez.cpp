@@ -61,7 +61,9 @@ HRESULT CVexR7100EZ::ReadProperties(com::IPropertyBag* bag) {
   if (!bag) return com::E_POINTER;
   std::int32_t delay = ReadI4(bag, kKeyTXDelay, kDefaultTXDelay);
   CDebug::ForThisThread().Assert(delay >= 0, "lTXDelay >= 0", kModule, "ReadProperties", "TXDelay");
-  tx_delay_ = delay >= 0 ? delay : kDefaultTXDelay;
+  CDebug::ForThisThread().Assert(delay <= kMaxTXDelay, "lTXDelay <= MAX_TX_DELAY", kModule,
+                                 "ReadProperties", "TXDelay");
+  tx_delay_ = delay >= 0 && delay <= kMaxTXDelay ? delay : kDefaultTXDelay;
   reset_on_initialize_ = ReadBool(bag, kKeyResetOnInitialize, false);
   check_id_on_initialize_ = ReadBool(bag, kKeyCheckIDOnInitialize, false);
   return com::S_OK;
@@ -93,7 +95,7 @@ HRESULT CVexR7100EZ::SetAutomationServerAddress(std::string_view address) {
 }
 
 HRESULT CVexR7100EZ::SetTXDelay(std::int32_t delay) {
-  if (delay < 0) {
+  if (delay < 0 || delay > kMaxTXDelay) {
     CDebug::ForThisThread().Assert(false, "false", kModule, "Let TXDelay", "Else");
     return RaiseControlError(kStatusInvalidValue,
                              VexR7100Localization::TextOrEmpty(text::kInvalidValue));

@@ -42,7 +42,12 @@ class CVexR7100EZ final : public com::Object<com::IDispatch> {
   static constexpr const char* kKeyTXDelay = "TXDelay";
   static constexpr const char* kKeyResetOnInitialize = "ResetOnIntialize";
   static constexpr const char* kKeyCheckIDOnInitialize = "CheckIDOnIntialize";
+  // TXDelay: the milliseconds waited after a serial port's handshake lines
+  // change and between the steps of an instrument probe, 0 to kMaxTXDelay.
+  // Any other value is refused (0x8004017C, "Invalid property value."); one
+  // read from saved state is replaced by the default.
   static constexpr std::int32_t kDefaultTXDelay = 50;
+  static constexpr std::int32_t kMaxTXDelay = 10000;
 
   // Creates the server; when that fails, shows the "could not create" box
   // over `owner` once and lives on without a server.

@@ -77,7 +77,8 @@ HRESULT CCoreVexR7100::get_Timeout(std::int32_t* value) {
 
 HRESULT CCoreVexR7100::put_Timeout(std::int32_t value) {
   return RunMember(kTimeoutWrite, kHelpTimeout, [&]() -> HRESULT {
-    if (value < 0) throw Refusal{ReportErrorEx(msg::kOutOfRange, com::E_UNEXPECTED, kHelpTimeout)};
+    if (value < 0 || value > kMaxTimeoutMs)
+      throw Refusal{ReportErrorEx(msg::kOutOfRange, com::E_UNEXPECTED, kHelpTimeout)};
     timeout_ = value;
     timeout_extended_ = false;
     return io_->put_Timeout(value);
@@ -163,8 +164,8 @@ HRESULT CCoreVexR7100::Load(com::IPropertyBag* bag, com::IErrorLog* error_log) {
     if (i < 3) {
       *flags[i] = converted.BoolVal() != 0;
     } else if (i == 3) {
-      // A negative timeout is refused here as by the Timeout property.
-      if (converted.I4() < 0) {
+      // A timeout out of range is refused here as by the Timeout property.
+      if (converted.I4() < 0 || converted.I4() > kMaxTimeoutMs) {
         ReportErrorEx(msg::kOutOfRange, com::E_UNEXPECTED, kHelpTimeout);
         return ReportException(kLoadFailed, com::E_UNEXPECTED);
       }

@@ -108,7 +108,9 @@ void AddUtilities(DispatchTableBuilder<C>& b) {
       .Get("RangeChecking", 0x7c, &U::get_RangeChecking, {Retval("Enabled", VT_BOOL)})
       .Put("RangeChecking", 0x7c, &U::put_RangeChecking, {In("Enabled", VT_BOOL)})
       .Get("Timeout", 0x7b, &U::get_Timeout)
+      .Doc("The I/O timeout in milliseconds, 0 to 600000.")
       .Put("Timeout", 0x7b, &U::put_Timeout, {In("Value")})
+      .Doc("The I/O timeout in milliseconds, 0 to 600000.")
       .Method("VerifyDevice", 0x78, &U::VerifyDevice,
               {Opt("Model"), Opt("Version"), Opt("SerialNumber"), Retval("Verify", VT_BOOL)});
 }

@@ -327,14 +327,18 @@ TEST_F(CoreTest, QueryInstrumentErrorReadsNumbersAndTexts) {
   EXPECT_EQ(details.help_context, 1543u);
 }
 
-TEST_F(CoreTest, TimeoutReadsTheIOObjectAndRefusesNegativeValues) {
+TEST_F(CoreTest, TimeoutReadsTheIOObjectAndRefusesValuesOutOfRange) {
   ASSERT_EQ(Attach(), S_OK);
   std::int32_t t = 0;
   ASSERT_EQ(core->get_Timeout(&t), S_OK);
   EXPECT_EQ(t, 2000) << "the I/O object's own timeout until one is set";
-  EXPECT_EQ(core->put_Timeout(-1), E_UNEXPECTED);
-  EXPECT_EQ(Details().help_context, 80u);
-  EXPECT_EQ(io->timeout, 2000);
+  for (std::int32_t refused : {-1, server::kMaxTimeoutMs + 1, 2147483647}) {
+    EXPECT_EQ(core->put_Timeout(refused), E_UNEXPECTED) << refused;
+    EXPECT_EQ(Details().help_context, 80u);
+    EXPECT_EQ(io->timeout, 2000);
+  }
+  ASSERT_EQ(core->put_Timeout(server::kMaxTimeoutMs), S_OK);
+  EXPECT_EQ(io->timeout, 600000);
   ASSERT_EQ(core->put_Timeout(0), S_OK);
   EXPECT_EQ(io->timeout, 0);
 }
@@ -380,6 +384,8 @@ TEST_F(CoreTest, SettingsSurviveASaveAndLoad) {
   EXPECT_EQ(flag, VARIANT_TRUE) << "keys before the missing one were applied";
 
   partial->Write(Bstr("Timeout"), Variant(-5));
+  EXPECT_EQ(restored->Load(partial.Get(), nullptr), E_UNEXPECTED);
+  partial->Write(Bstr("Timeout"), Variant(server::kMaxTimeoutMs + 1));
   EXPECT_EQ(restored->Load(partial.Get(), nullptr), E_UNEXPECTED);
 
   // Through a prefixing bag, the ten keys land under the prefix.

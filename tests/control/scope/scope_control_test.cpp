@@ -163,6 +163,21 @@ TEST(ScopeControl, NotificationsNameTheChangedProperty) {
   EXPECT_EQ(scope.Get("TXDelay").I4(), 70);
 }
 
+// TXDelay waits at most ten seconds: the bound is taken, anything above it
+// is refused as a negative value is, and the value stays.
+TEST(ScopeControl, TXDelayIsBoundedToTenSeconds) {
+  Hosted scope;
+  ASSERT_EQ(scope.Put("TXDelay", Variant(CVexR7100EZ::kMaxTXDelay)), S_OK);
+  EXPECT_EQ(scope.Get("TXDelay").I4(), 10000);
+  for (std::int32_t refused : {10001, 2147483647}) {
+    EXPECT_EQ(Status(scope.Put("TXDelay", Variant(refused))), 0x8004017Cu) << refused;
+    const ErrorDetails error = TakeErrorDetails();
+    EXPECT_EQ(error.description.Str(), "Invalid property value.");
+    EXPECT_EQ(error.source.Str(), "Vexan 8100 Scope Control Error");
+  }
+  EXPECT_EQ(scope.Get("TXDelay").I4(), 10000);
+}
+
 TEST(ScopeControl, PropertyFrameShowsTheRequestedPagesAndAboutBoxItsTexts) {
   ControlToolkitScope ui;
   Hosted scope;
@@ -309,6 +324,27 @@ TEST_F(WrapperTest, SerialAddressWithoutHandshakeIsStoredWithAnAssertion) {
   log.clear();
   ASSERT_EQ(wrapper->SetAutomationServerAddress("COM1::Handshake=XON_XOFF"), S_OK);
   EXPECT_EQ(log.find("HANDSHAKE_ADDRESS_KEYWORD"), std::string::npos);
+}
+
+// A stored TXDelay outside 0 to 10000 loads as the default, with an
+// assertion entry saying which bound it broke; the bound itself loads.
+TEST_F(WrapperTest, StoredTXDelayAboveTheBoundLoadsTheDefault) {
+  auto wrapper = MakeObject<CVexR7100EZ>();
+  auto bag = MakeObject<MemoryPropertyBag>();
+  ASSERT_EQ(bag->Write(Bstr("TXDelay"), Variant(10000)), S_OK);
+  ASSERT_EQ(wrapper->ReadProperties(bag.Get()), S_OK);
+  EXPECT_EQ(wrapper->TXDelay(), 10000);
+  EXPECT_EQ(log, "");
+  ASSERT_EQ(bag->Write(Bstr("TXDelay"), Variant(10001)), S_OK);
+  ASSERT_EQ(wrapper->ReadProperties(bag.Get()), S_OK);
+  EXPECT_EQ(wrapper->TXDelay(), CVexR7100EZ::kDefaultTXDelay);
+  EXPECT_NE(log.find("Assertion: lTXDelay <= MAX_TX_DELAY"), std::string::npos) << log;
+  EXPECT_NE(log.find("Function: ReadProperties"), std::string::npos) << log;
+  log.clear();
+  ASSERT_EQ(bag->Write(Bstr("TXDelay"), Variant(-1)), S_OK);
+  ASSERT_EQ(wrapper->ReadProperties(bag.Get()), S_OK);
+  EXPECT_EQ(wrapper->TXDelay(), CVexR7100EZ::kDefaultTXDelay);
+  EXPECT_NE(log.find("Assertion: lTXDelay >= 0"), std::string::npos) << log;
 }
 
 TEST_F(WrapperTest, CloseConnectionLeavesNoErrorBehind) {

@@ -65,6 +65,30 @@ TEST_F(ControlState, OwnPropertiesPersistWithoutConnecting) {
   EXPECT_EQ(run.out, "false\n");
 }
 
+// TXDelay waits at most ten seconds: the bound is taken, one more refused
+// with the control's invalid-value error and the file kept; a state file
+// holding more loads the default.
+TEST_F(ControlState, TXDelayIsBoundedAndAStoredValueAboveTheBoundLoadsTheDefault) {
+  ASSERT_EQ(Scope({"set", "TXDelay", "10000"}).status, 0);
+  const std::string before = State();
+  for (const char* refused : {"10001", "2147483647", "-1"}) {
+    ToolRun run = Scope({"set", "TXDelay", refused});
+    EXPECT_EQ(run.status, 1) << refused;
+    EXPECT_EQ(run.err, "error 0x8004017C: Invalid property value.\n") << refused;
+  }
+  EXPECT_EQ(State(), before);
+  EXPECT_EQ(Scope({"get", "TXDelay"}).out, "10000\n");
+
+  std::string text = State();
+  const std::size_t at = text.find("10000");
+  ASSERT_NE(at, std::string::npos) << text;
+  text.replace(at, 5, "2147483647");
+  std::ofstream(state_) << text;
+  ToolRun run = Scope({"get", "TXDelay"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "50\n");
+}
+
 TEST_F(ControlState, InstrumentMembersConnectThroughTheControl) {
   ToolRun run = Scope({"get", "Timebase.HorizontalRange"});
   ASSERT_EQ(run.status, 0) << run.err;

@@ -253,6 +253,22 @@ TEST(VexscopeErrors, AutomationErrorsExitOneWithStatusAndDescription) {
   EXPECT_THAT(run.err, MatchesRegex("error 0x[0-9A-F]{8}: .+\n"));
 }
 
+// The I/O timeout is at most ten minutes: the bound is taken, one more is
+// refused as out of range, as --timeout.
+TEST(VexscopeErrors, TheTimeoutIsBoundedToTenMinutes) {
+  ToolRun run = Scope({"shell"}, "set Utilities.Timeout 600000\nget Utilities.Timeout\n");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "600000\n");
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"set", "Utilities.Timeout", "600001"},
+        std::vector<std::string>{"--timeout", "600001", "idn"}}) {
+    run = Scope(args);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_THAT(run.err, StartsWith("error 0x8000FFFF: "));
+    EXPECT_THAT(run.err, HasSubstr("out of range"));
+  }
+}
+
 // VEX_IO_LOG naming a file that cannot be opened or written costs one line
 // on standard error, naming the file and why; the command runs as without
 // the log.

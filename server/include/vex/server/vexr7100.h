@@ -56,6 +56,11 @@ inline constexpr const char* kErrorHandlerProgID = "VexR7100X.ErrorHandler";
 inline constexpr const char* kGladBagProgID = "VexR7100X.GladBag";
 inline constexpr const char* kVexR7100EZProgID = "VexR7100X.VexR7100EZ";
 
+// The largest I/O timeout (Utilities.Timeout), in milliseconds: ten minutes.
+// Nothing the instrument does takes longer; above it a dead instrument
+// would hold its caller for days.
+inline constexpr std::int32_t kMaxTimeoutMs = 600000;
+
 // ---- Enumerations ---------------------------------------------------------
 enum VexR7100_ImageFormat : std::int32_t {
   VexR7100_ImageFormat_BMP = 0,
@@ -195,6 +200,8 @@ struct IUtilitiesVexR7100 : IComponentInfo {
   virtual HRESULT StatusBits(std::int32_t* value) = 0;
   virtual HRESULT get_RangeChecking(VARIANT_BOOL* enabled) = 0;
   virtual HRESULT put_RangeChecking(VARIANT_BOOL enabled) = 0;
+  // The I/O timeout in milliseconds, 0 to kMaxTimeoutMs; any other value is
+  // refused as out of range (E_UNEXPECTED), in a saved state too.
   virtual HRESULT get_Timeout(std::int32_t* value) = 0;
   virtual HRESULT put_Timeout(std::int32_t value) = 0;
   virtual HRESULT VerifyDevice(const Bstr& model, const Bstr& version, const Bstr& serial_number,
