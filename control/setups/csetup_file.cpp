@@ -30,8 +30,9 @@ bool ParseCount(const std::string& text, std::size_t* value) {
   return ec == std::errc() && end == text.data() + text.size();
 }
 
-bool Fail(SetupFileFailure* failure, const char* procedure, const char* condition) {
-  if (failure) *failure = {procedure, condition};
+bool Fail(SetupFileFailure* failure, const char* procedure, const char* condition,
+          const char* reason) {
+  if (failure) *failure = {procedure, condition, reason};
   return false;
 }
 
@@ -51,18 +52,26 @@ bool CSetupFile::ReadTypeAndVersion(SetupFileText& text, std::size_t* header_len
   std::string type;
   std::string version;
   if (!text.ReadField(U'|', 0, &length_field)) {
-    return Fail(failure, procedure, "(header length field read)");
+    return Fail(failure, procedure, "(header length field read)",
+                "the file does not start with a header length and \"|\"");
   }
-  if (!text.ReadField(U'|', 4, &type))
-    return Fail(failure, procedure, "(file type field read, at most 4 characters)");
-  if (!text.ReadField(U'|', 0, &version))
-    return Fail(failure, procedure, "(format version field read)");
-  if (!EqualsNoCase(type, kFileType)) return Fail(failure, procedure, "(file type = \"scp\")");
+  if (!text.ReadField(U'|', 4, &type)) {
+    return Fail(failure, procedure, "(file type field read, at most 4 characters)",
+                "the file type is not \"scp\"");
+  }
+  if (!text.ReadField(U'|', 0, &version)) {
+    return Fail(failure, procedure, "(format version field read)",
+                "the file ends before its format version");
+  }
+  if (!EqualsNoCase(type, kFileType)) {
+    return Fail(failure, procedure, "(file type = \"scp\")", "the file type is not \"scp\"");
+  }
   if (!EqualsNoCase(version, kFormatVersion)) {
-    return Fail(failure, procedure, "(format version = \"1\")");
+    return Fail(failure, procedure, "(format version = \"1\")", "the format version is not 1");
   }
   if (header_length && !ParseCount(length_field, header_length)) {
-    return Fail(failure, procedure, "(header length is a number)");
+    return Fail(failure, procedure, "(header length is a number)",
+                "the header length is not a number");
   }
   return true;
 }
@@ -85,18 +94,23 @@ bool CSetupFile::Parse(std::span<const std::uint8_t> bytes, SetupFileFields* fie
       &fields->reserved3,     &data_length_field};
   for (std::string* target : targets) {
     target->clear();
-    if (!text.ReadField(U'|', 0, target))
-      return Fail(failure, "ReadField", "(separator before the end of the file)");
+    if (!text.ReadField(U'|', 0, target)) {
+      return Fail(failure, "ReadField", "(separator before the end of the file)",
+                  "the file ends inside its header");
+    }
   }
   std::size_t data_length = 0;
   if (!ParseCount(data_length_field, &data_length)) {
-    return Fail(failure, "ReadFile", "(data length is a number)");
+    return Fail(failure, "ReadFile", "(data length is a number)",
+                "the data length is not a number");
   }
   if (text.Characters() != header_length) {
-    return Fail(failure, "ReadFile", "(header length = characters read)");
+    return Fail(failure, "ReadFile", "(header length = characters read)",
+                "the header length does not match the header");
   }
   if (data_length > text.Remaining()) {
-    return Fail(failure, "ReadFile", "(data length <= bytes after the header)");
+    return Fail(failure, "ReadFile", "(data length <= bytes after the header)",
+                "the file holds less data than its header says");
   }
   const auto data = bytes.subspan(text.Offset(), data_length);
   if (data.size() < 2) {
@@ -122,11 +136,13 @@ bool CSetupFile::Format(const SetupFileFields& fields, std::string* bytes,
   for (const std::string* value : values) {
     const std::string& text = value ? *value : description;
     if (text.find('|') != std::string::npos) {
-      return Fail(failure, "WriteFile", "(no \"|\" in a field)");
+      return Fail(failure, "WriteFile", "(no \"|\" in a field)",
+                  "a field holds the separator \"|\"");
     }
     std::size_t characters = 0;
     if (!ToLocaleText(text, &rest, &characters)) {
-      return Fail(failure, "WriteFile", "(field has a form in the locale)");
+      return Fail(failure, "WriteFile", "(field has a form in the locale)",
+                  "a field holds a character the locale's character set cannot hold");
     }
     rest.push_back('|');
     rest_characters += characters + 1;
@@ -134,7 +150,8 @@ bool CSetupFile::Format(const SetupFileFields& fields, std::string* bytes,
   const std::size_t header_length = HeaderLength(rest_characters);
   const std::string length_field = std::to_string(header_length);
   if (length_field.size() + 1 + rest_characters != header_length) {
-    return Fail(failure, "WriteFile", "(header length = header characters)");
+    return Fail(failure, "WriteFile", "(header length = header characters)",
+                "the header length cannot be written");
   }
   bytes->clear();
   bytes->reserve(length_field.size() + 1 + rest.size() + fields.learn_string.size());
@@ -157,12 +174,13 @@ HRESULT CSetupFile::WriteFile(const Bstr& file_name) {
   std::string bytes;
   SetupFileFailure failure;
   if (!Format(fields_, &bytes, &failure)) {
-    return RaiseSetupError(kSetupFileError, kTextOpenSetupFile, kTextSaveFailed, failure.condition,
-                           kModule, failure.procedure);
+    return RaiseSetupFileError(kTextSaveToFileFailed, file_name.View(), failure.reason,
+                               failure.condition, kModule, failure.procedure);
   }
-  if (!ReplaceFile(file_name.Str(), bytes)) {
-    return RaiseSetupError(kSetupFileError, kTextOpenSetupFile, kTextSaveFailed, "(file written)",
-                           kModule, "WriteFile");
+  std::string reason;
+  if (!ReplaceFile(file_name.Str(), bytes, &reason)) {
+    return RaiseSetupFileError(kTextSaveToFileFailed, file_name.View(), reason, "(file written)",
+                               kModule, "WriteFile");
   }
   return com::S_OK;
 }

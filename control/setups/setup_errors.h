@@ -10,7 +10,8 @@
 
 namespace vex::control {
 
-// Reading or writing a setup file failed (texts 670 with 673 or 681).
+// Reading or writing a setup file failed (texts 670 with 673 or 681, or
+// with 675 or 682 where the file is named).
 inline constexpr com::HRESULT kSetupFileError = com::MakeObjectHresult(31037);  // 8004793D
 // A file of neither format (texts 670 and 674).
 inline constexpr com::HRESULT kNotASetupFile = com::MakeObjectHresult(0x141);  // 80040141
@@ -28,7 +29,9 @@ inline constexpr std::int32_t kTextInvalidPropertyValue = 106;
 inline constexpr std::int32_t kTextOpenSetupFile = 670;
 inline constexpr std::int32_t kTextLoadFailed = 673;
 inline constexpr std::int32_t kTextNotASetupFile = 674;
+inline constexpr std::int32_t kTextLoadFromFileFailed = 675;  // holds %1 for the file
 inline constexpr std::int32_t kTextSaveFailed = 681;
+inline constexpr std::int32_t kTextSaveToFileFailed = 682;  // holds %1 for the file
 inline constexpr std::int32_t kTextSendSetup = 690;
 inline constexpr std::int32_t kTextNotCompatible = 691;
 inline constexpr std::int32_t kTextSetupEmpty = 692;
@@ -39,6 +42,14 @@ inline constexpr std::int32_t kTextSetupEmpty = 692;
 com::HRESULT RaiseSetupError(com::HRESULT status, std::int32_t source_id,
                              std::int32_t description_id, std::string_view condition,
                              std::string_view module, std::string_view procedure);
+
+// The same for a failure on the file `file`: the description is text
+// `description_id` in the thread's language with the file name in place of
+// its "%1", then ": " and `reason` (English: the system's message, or what
+// is wrong with the file's content).
+com::HRESULT RaiseSetupFileError(std::int32_t description_id, std::string_view file,
+                                 std::string_view reason, std::string_view condition,
+                                 std::string_view module, std::string_view procedure);
 
 // The collection's own errors, with their fixed texts.
 com::HRESULT RaiseDuplicateKey();

@@ -29,21 +29,23 @@ HRESULT IsCompatibleSetupFile(const Bstr& file_name, SetupFileRecogniser recogni
                               VARIANT_BOOL* compatible) {
   if (!compatible) return com::E_POINTER;
   std::vector<std::uint8_t> bytes;
-  *compatible = com::ToVariantBool(ReadWholeFile(file_name.Str(), &bytes) && recognise(bytes));
+  *compatible =
+      com::ToVariantBool(!ReadWholeFile(file_name.Str(), &bytes, nullptr) || recognise(bytes));
   return com::S_OK;
 }
 
 HRESULT ReadSetupFile(const Bstr& file_name, SetupFileParser parse, SetupFileFields* fields,
                       const char* module) {
   std::vector<std::uint8_t> bytes;
-  if (!ReadWholeFile(file_name.Str(), &bytes)) {
-    return RaiseSetupError(kSetupFileError, kTextOpenSetupFile, kTextLoadFailed,
-                           "(file opened for reading)", module, "ReadFile");
+  std::string reason;
+  if (!ReadWholeFile(file_name.Str(), &bytes, &reason)) {
+    return RaiseSetupFileError(kTextLoadFromFileFailed, file_name.View(), reason,
+                               "(file opened for reading)", module, "ReadFile");
   }
   SetupFileFailure failure;
   if (!parse(bytes, fields, &failure)) {
-    return RaiseSetupError(kSetupFileError, kTextOpenSetupFile, kTextLoadFailed, failure.condition,
-                           module, failure.procedure);
+    return RaiseSetupFileError(kTextLoadFromFileFailed, file_name.View(), failure.reason,
+                               failure.condition, module, failure.procedure);
   }
   return com::S_OK;
 }

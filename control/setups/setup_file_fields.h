@@ -27,10 +27,11 @@ struct SetupFileFields {
 };
 
 // Where a read or a write failed: the procedure and the condition text of
-// the assertion entry it logs.
+// the assertion entry it logs, and what is wrong in words for the user.
 struct SetupFileFailure {
   const char* procedure = "";
   const char* condition = "";
+  const char* reason = "";
 };
 
 // A learn string as the automation value: a byte array, or empty.
@@ -45,12 +46,15 @@ using SetupFileParser = bool (*)(std::span<const std::uint8_t> bytes, SetupFileF
                                  SetupFileFailure* failure);
 using SetupFileRecogniser = bool (*)(std::span<const std::uint8_t> bytes);
 
-// IsACompatibleFile: true when the file reads and `recognise` accepts it.
+// IsACompatibleFile: true when `recognise` accepts the file's bytes, and
+// when the file cannot be read at all (then ReadFile, which the caller
+// takes next, fails naming the file and why, where "not a setup file"
+// would be wrong).
 [[nodiscard]] HRESULT IsCompatibleSetupFile(const Bstr& file_name, SetupFileRecogniser recognise,
                                             VARIANT_BOOL* compatible);
 // ReadFile: the file parsed into `fields`; an unreadable file or a failed
-// parse raises the load error with `module`'s assertion entry, and leaves
-// `fields` as the parser left it.
+// parse raises the load error naming the file and why, with `module`'s
+// assertion entry, and leaves `fields` as the parser left it.
 [[nodiscard]] HRESULT ReadSetupFile(const Bstr& file_name, SetupFileParser parse,
                                     SetupFileFields* fields, const char* module);
 

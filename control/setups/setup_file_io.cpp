@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <random>
 
 namespace vex::control {
@@ -52,6 +53,28 @@ bool WriteAll(int fd, const char* data, std::size_t size) {
   return true;
 }
 
+// Why a path that is not a regular file cannot be a setup file; a folder
+// says so in the system's words.
+std::string NotARegularFile(mode_t mode) {
+  if (S_ISDIR(mode)) return SystemErrorText(EISDIR);
+  const char* kind = S_ISFIFO(mode)   ? "a FIFO"
+                     : S_ISCHR(mode)  ? "a character device"
+                     : S_ISBLK(mode)  ? "a block device"
+                     : S_ISSOCK(mode) ? "a socket"
+                                      : "something";
+  return std::string(kind) + ", not a regular file";
+}
+
+bool Failed(std::string* reason, int error) {
+  if (reason) *reason = SystemErrorText(error);
+  return false;
+}
+
+bool Failed(std::string* reason, const std::string& text) {
+  if (reason) *reason = text;
+  return false;
+}
+
 std::string TemporaryName(const std::string& target) {
   static std::atomic<unsigned> counter{0};
   thread_local std::mt19937 random{std::random_device{}()};
@@ -64,16 +87,25 @@ std::string TemporaryName(const std::string& target) {
 
 }  // namespace
 
-bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>* bytes) {
+std::string SystemErrorText(int error) {
+  // strerrordesc_np gives the English text whatever LC_MESSAGES says.
+  if (const char* text = ::strerrordesc_np(error)) return text;
+  return "error " + std::to_string(error);
+}
+
+bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>* bytes, std::string* reason) {
   bytes->clear();
-  Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-  if (fd.get() < 0) return false;
+  if (path.empty()) return Failed(reason, ENOENT);
+  // Looked at before it is opened: a FIFO or a device is never opened at all.
   struct stat info {};
-  if (::fstat(fd.get(), &info) != 0) return false;
-  if (!S_ISREG(info.st_mode)) {
-    errno = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
-    return false;
-  }
+  if (::stat(path.c_str(), &info) != 0) return Failed(reason, errno);
+  if (!S_ISREG(info.st_mode)) return Failed(reason, NotARegularFile(info.st_mode));
+  // What was opened is looked at again (the name may have been replaced
+  // meanwhile); O_NONBLOCK keeps a FIFO put there from blocking the open.
+  Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+  if (fd.get() < 0) return Failed(reason, errno);
+  if (::fstat(fd.get(), &info) != 0) return Failed(reason, errno);
+  if (!S_ISREG(info.st_mode)) return Failed(reason, NotARegularFile(info.st_mode));
   // The size is a hint: a file that grows or shrinks meanwhile is read to
   // its end as it is then.
   bytes->reserve(static_cast<std::size_t>(info.st_size));
@@ -82,7 +114,7 @@ bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>* bytes) {
     const ssize_t got = ::read(fd.get(), buffer, sizeof buffer);
     if (got < 0) {
       if (errno == EINTR) continue;
-      return false;
+      return Failed(reason, errno);
     }
     if (got == 0) break;
     bytes->insert(bytes->end(), buffer, buffer + got);
@@ -90,11 +122,8 @@ bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>* bytes) {
   return true;
 }
 
-bool ReplaceFile(const std::string& path, std::string_view bytes) {
-  if (path.empty()) {
-    errno = ENOENT;
-    return false;
-  }
+bool ReplaceFile(const std::string& path, std::string_view bytes, std::string* reason) {
+  if (path.empty()) return Failed(reason, ENOENT);
   std::string target = path;
   struct stat link_info {};
   if (::lstat(path.c_str(), &link_info) == 0 && S_ISLNK(link_info.st_mode)) {
@@ -103,25 +132,22 @@ bool ReplaceFile(const std::string& path, std::string_view bytes) {
   }
   struct stat old_info {};
   const bool existed = ::stat(target.c_str(), &old_info) == 0;
-  if (existed && !S_ISREG(old_info.st_mode)) {
-    errno = S_ISDIR(old_info.st_mode) ? EISDIR : EINVAL;
-    return false;
-  }
+  if (existed && !S_ISREG(old_info.st_mode))
+    return Failed(reason, NotARegularFile(old_info.st_mode));
 
   std::string temporary;
   int raw = -1;
   for (int attempt = 0; attempt < 16 && raw < 0; ++attempt) {
     temporary = TemporaryName(target);
     raw = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (raw < 0 && errno != EEXIST) return false;
+    if (raw < 0 && errno != EEXIST) return Failed(reason, errno);
   }
-  if (raw < 0) return false;
+  if (raw < 0) return Failed(reason, EEXIST);
   Descriptor fd(raw);
   const auto fail = [&] {
     const int saved = errno;
     ::unlink(temporary.c_str());
-    errno = saved;
-    return false;
+    return Failed(reason, saved);
   };
   // A replaced file keeps its permissions.
   if (existed && ::fchmod(fd.get(), old_info.st_mode & 07777) != 0) return fail();

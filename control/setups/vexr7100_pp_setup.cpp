@@ -1,5 +1,6 @@
 #include "vexr7100_pp_setup.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 
@@ -390,8 +391,12 @@ HRESULT VexR7100PPSetup::Open() {
   if (!path) return com::S_OK;
   hr = RememberFolder(*path);
   if (com::FAILED(hr)) return hr;
+  // The setup is named after the file, up to its first "."; a space or "|"
+  // there, which a setup name cannot hold, becomes "_".
   std::string name = std::filesystem::path(*path).filename().string();
   name = name.substr(0, name.find('.'));
+  std::replace_if(
+      name.begin(), name.end(), [](char c) { return c == ' ' || c == '|'; }, '_');
   com::ComPtr<ISetupVexR7100Scope> setup;
   if (com::SUCCEEDED(setups_->item(Variant(name), setup.ReleaseAndGetAddressOf()))) {
     if (MsgBoxCentered(toolkit_, Handle(), PageText(671) + kCrLf + kCrLf + PageText(672),

@@ -211,6 +211,8 @@ SetupCommands::SetupCommands(CLI::App& app) {
   save_->add_option("FILE", file_, "File to write")->required();
   open_ = setup_->add_subcommand(
       "open", "Load a setup file into the setup named after the file (up to its first \".\")");
+  open_->footer(
+      "A space or \"|\" in the file name, which a setup name cannot hold, becomes \"_\".");
   open_->add_option("FILE", file_, "Setup file (.scp or .stp)")->required();
   open_->add_flag("--replace", replace_, "Load into an existing setup of that name");
   remove_ = setup_->add_subcommand("remove", "Remove a setup");
@@ -219,8 +221,12 @@ SetupCommands::SetupCommands(CLI::App& app) {
 
 std::string SetupCommands::NameFromFile(const std::string& path) {
   const std::size_t slash = path.rfind('/');
-  std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-  return base.substr(0, base.find('.'));
+  const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+  std::string name = base.substr(0, base.find('.'));
+  // A setup name holds no space and no "|"; a file name may.
+  std::replace_if(
+      name.begin(), name.end(), [](char c) { return c == ' ' || c == '|'; }, '_');
+  return name;
 }
 
 int SetupCommands::Run(StateFile& state, const SessionOptions& options, bool address_given,
@@ -289,6 +295,10 @@ int SetupCommands::Run(StateFile& state, const SessionOptions& options, bool add
     }
     if (open_->parsed()) {
       const std::string name = NameFromFile(file_);
+      if (name.empty()) {
+        throw UsageError("the file name " + file_ +
+                         " gives no setup name: it starts with \".\" or names a folder");
+      }
       ComPtr<ISetupVexR7100Scope> setup = setups.Find(name);
       if (setup && !replace_) {
         throw AutomationError(kNameTaken, "The selected setup name already exists: \"" + name +

@@ -14,7 +14,9 @@
 //   send NAME                     sends the setup to the instrument
 //   save NAME FILE                writes a native setup file
 //   open FILE [--replace]         loads a setup file (either format) into
-//                                 the setup named after the file
+//                                 the setup named after the file (a space
+//                                 or "|" there, which a setup name cannot
+//                                 hold, becomes "_")
 //   remove NAME
 //
 // Only get and send connect to the instrument. Nothing ever prompts.
@@ -43,7 +45,8 @@ class SetupCommands {
           std::ostream& out, std::ostream& err);
 
   // The setup name a file gives: its name without folder, cut at the first
-  // "." (bench.cfg.scp gives bench).
+  // "." (bench.cfg.scp gives bench), with "_" for each space and "|" ("Lab
+  // 1.scp" gives Lab_1).
   static std::string NameFromFile(const std::string& path);
 
  private:

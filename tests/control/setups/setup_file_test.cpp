@@ -1,18 +1,23 @@
 // The two setup file formats byte for byte: the native file written and read
 // back, its header-length rule, the older format's line rules, the refusals
 // of files that do not hold what they claim, and a failed save that leaves
-// the old file in place.
+// the old file in place; every file error naming the file and why, in the
+// thread's language.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "ckordale_file.h"
 #include "csetup_file.h"
+#include "fake_wrapper.h"
 #include "setup_errors.h"
 #include "setup_test_support.h"
+#include "setups_vexr7100_scope.h"
+#include "vexr7100_localization.h"
 
 namespace vex::control {
 namespace {
@@ -36,11 +41,19 @@ ComPtr<CSetupFile> WorkedExampleFile() {
   return file;
 }
 
-void ExpectLoadFailure(HRESULT hr) {
+// A failed read names the file and what is wrong with it.
+void ExpectLoadFailure(HRESULT hr, const std::string& path, const std::string& reason) {
   EXPECT_EQ(hr, kSetupFileError);
   const RaisedError error = TakeRaised();
   EXPECT_EQ(error.source, "Open Setup File");
-  EXPECT_EQ(error.description, "Error while loading from file.");
+  EXPECT_EQ(error.description, "Error while loading from file " + path + ": " + reason);
+}
+
+void ExpectSaveFailure(HRESULT hr, const std::string& path, const std::string& reason) {
+  EXPECT_EQ(hr, kSetupFileError);
+  const RaisedError error = TakeRaised();
+  EXPECT_EQ(error.source, "Open Setup File");
+  EXPECT_EQ(error.description, "Error while saving to file " + path + ": " + reason);
 }
 
 class SetupFileTest : public ::testing::Test {
@@ -95,7 +108,8 @@ TEST_F(SetupFileTest, HeaderLengthOneOffEitherWayFailsToLoad) {
     const std::string path = folder / (std::string(length) + ".scp");
     WriteBytes(path, length + example.substr(2));
     auto file = MakeObject<CSetupFile>();
-    ExpectLoadFailure(file->ReadFile(Bstr(path)));
+    ExpectLoadFailure(file->ReadFile(Bstr(path)), path,
+                      "the header length does not match the header");
   }
 }
 
@@ -116,7 +130,7 @@ TEST_F(SetupFileTest, TypeAndVersionCompareWithoutCaseAndVersionTwoIsNoSetupFile
   auto older = MakeObject<CKordaleFile>();
   ASSERT_EQ(older->IsACompatibleFile(Bstr(version2), &compatible), S_OK);
   EXPECT_FALSE(compatible);
-  ExpectLoadFailure(file->ReadFile(Bstr(version2)));
+  ExpectLoadFailure(file->ReadFile(Bstr(version2)), version2, "the format version is not 1");
   // A type field longer than 4 characters is not read at all.
   EXPECT_FALSE(CSetupFile::HasTypeAndVersion(
       std::vector<std::uint8_t>{'9', '|', 's', 'c', 'p', 'x', 'y', '|', '1', '|'}));
@@ -144,7 +158,8 @@ TEST_F(SetupFileTest, DataLengthBeyondTheFileFailsToLoad) {
   const std::string example = kWorkedExample;
   const std::string cut = folder / "cut.scp";
   WriteBytes(cut, example.substr(0, example.size() - 1));
-  ExpectLoadFailure(MakeObject<CSetupFile>()->ReadFile(Bstr(cut)));
+  ExpectLoadFailure(MakeObject<CSetupFile>()->ReadFile(Bstr(cut)), cut,
+                    "the file holds less data than its header says");
 
   const std::string huge = folder / "huge.scp";
   std::string claim = example;
@@ -152,7 +167,8 @@ TEST_F(SetupFileTest, DataLengthBeyondTheFileFailsToLoad) {
   // A consistent header: 88 + 12 characters follow the length field.
   claim.replace(0, 2, std::to_string(CSetupFile::HeaderLength(100)));
   WriteBytes(huge, claim);
-  ExpectLoadFailure(MakeObject<CSetupFile>()->ReadFile(Bstr(huge)));
+  ExpectLoadFailure(MakeObject<CSetupFile>()->ReadFile(Bstr(huge)), huge,
+                    "the file holds less data than its header says");
 
   // Extra bytes after the data are not part of it.
   const std::string longer = folder / "longer.scp";
@@ -174,10 +190,7 @@ TEST_F(SetupFileTest, SeparatorInAnyFieldIsRefusedOnWrite) {
   for (Put put : puts) {
     auto file = WorkedExampleFile();
     ASSERT_EQ((static_cast<ISetupFile*>(file.Get())->*put)(Bstr("a|b")), S_OK);
-    EXPECT_EQ(file->WriteFile(Bstr(path)), kSetupFileError);
-    const RaisedError error = TakeRaised();
-    EXPECT_EQ(error.source, "Open Setup File");
-    EXPECT_EQ(error.description, "Error while saving to file.");
+    ExpectSaveFailure(file->WriteFile(Bstr(path)), path, "a field holds the separator \"|\"");
     EXPECT_FALSE(std::filesystem::exists(path));
   }
 }
@@ -193,13 +206,12 @@ TEST_F(SetupFileTest, FailuresLogAnAssertionNamingModuleAndProcedure) {
   EXPECT_THAT(log.All(), HasSubstr("Function: ReadFileTypeAndVersion"));
   (void)TakeRaised();
 
-  (void)MakeObject<CKordaleFile>()->WriteFile(Bstr(folder / "x.stp"));
-  EXPECT_EQ(TakeRaised().description, "Error while saving to file.");
+  const std::string older = folder / "x.stp";
+  ExpectSaveFailure(MakeObject<CKordaleFile>()->WriteFile(Bstr(older)), older,
+                    "files of the older format are only read, never written");
   EXPECT_THAT(log.entries.back(), HasSubstr("File: CKordaleFile"));
   EXPECT_THAT(log.entries.back(), HasSubstr("Function: WriteFile"));
-
-  EXPECT_EQ(MakeObject<CSetupFile>()->ReadFile(Bstr(folder / "missing.scp")), kSetupFileError);
-  EXPECT_EQ(TakeRaised().description, "Error while loading from file.");
+  EXPECT_FALSE(std::filesystem::exists(older));
 }
 
 // Counts are characters of the thread's locale; the data offset is bytes.
@@ -222,12 +234,13 @@ TEST_F(SetupFileTest, HeaderCountsLocaleCharactersNotBytes) {
   // header no longer matches.
   {
     ThreadLocale plain("C");
-    ExpectLoadFailure(MakeObject<CSetupFile>()->ReadFile(Bstr(path)));
+    ExpectLoadFailure(MakeObject<CSetupFile>()->ReadFile(Bstr(path)), path,
+                      "the header length does not match the header");
     // A character the locale cannot write is refused.
     auto cjk = WorkedExampleFile();
     ASSERT_EQ(cjk->put_UserComments(Bstr("新")), S_OK);
-    EXPECT_EQ(cjk->WriteFile(Bstr(folder / "cjk.scp")), kSetupFileError);
-    (void)TakeRaised();
+    ExpectSaveFailure(cjk->WriteFile(Bstr(folder / "cjk.scp")), folder / "cjk.scp",
+                      "a field holds a character the locale's character set cannot hold");
   }
 }
 
@@ -246,7 +259,10 @@ TEST_F(SetupFileTest, SaveThatFailsHalfWayLeavesTheOldFileIntact) {
     auto big = WorkedExampleFile();
     (void)big->put_LearnString(ByteArray(std::string(100000, 'x')));
     const HRESULT hr = big->WriteFile(Bstr(path));
-    ::_exit(hr == kSetupFileError ? 0 : 1);
+    // The write's own reason, with the file it was for.
+    const bool named =
+        TakeRaised().description == "Error while saving to file " + path + ": File too large";
+    ::_exit(hr == kSetupFileError && named ? 0 : 1);
   }
   int status = 0;
   ASSERT_EQ(::waitpid(child, &status, 0), child);
@@ -268,6 +284,125 @@ TEST_F(SetupFileTest, SavedFileKeepsThePermissionsOfTheOneItReplaces) {
   std::filesystem::permissions(path, std::filesystem::perms(0640));
   ASSERT_EQ(WorkedExampleFile()->WriteFile(Bstr(path)), S_OK);
   EXPECT_EQ(std::filesystem::status(path).permissions(), std::filesystem::perms(0640));
+}
+
+// Every read and write that the system refuses names the file and gives the
+// system's reason; a path whose folder is a regular file fails the same for
+// root, and a read-only folder is checked where the test is not root.
+TEST_F(SetupFileTest, FileErrorsNameTheFileAndTheSystemsReason) {
+  const std::string missing = folder / "missing.scp";
+  ExpectLoadFailure(MakeObject<CSetupFile>()->ReadFile(Bstr(missing)), missing,
+                    "No such file or directory");
+  ExpectLoadFailure(MakeObject<CKordaleFile>()->ReadFile(Bstr(missing)), missing,
+                    "No such file or directory");
+
+  const std::string plain = folder / "plain";
+  WriteBytes(plain, "a file, not a folder");
+  const std::string below = plain + "/bench.scp";
+  ExpectSaveFailure(WorkedExampleFile()->WriteFile(Bstr(below)), below, "Not a directory");
+  ExpectLoadFailure(MakeObject<CSetupFile>()->ReadFile(Bstr(below)), below, "Not a directory");
+  ExpectSaveFailure(WorkedExampleFile()->WriteFile(Bstr("")), "", "No such file or directory");
+
+  ExpectSaveFailure(WorkedExampleFile()->WriteFile(Bstr(folder.Path())), folder.Path(),
+                    "Is a directory");
+  ExpectLoadFailure(MakeObject<CSetupFile>()->ReadFile(Bstr(folder.Path())), folder.Path(),
+                    "Is a directory");
+
+  if (::geteuid() != 0) {
+    const std::string locked = folder / "locked";
+    std::filesystem::create_directory(locked);
+    std::filesystem::permissions(
+        locked, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    ExpectSaveFailure(WorkedExampleFile()->WriteFile(Bstr(locked + "/a.scp")), locked + "/a.scp",
+                      "Permission denied");
+    const std::string unreadable = folder / "unreadable.scp";
+    ASSERT_EQ(WorkedExampleFile()->WriteFile(Bstr(unreadable)), S_OK);
+    std::filesystem::permissions(unreadable, std::filesystem::perms::owner_write);
+    ExpectLoadFailure(MakeObject<CSetupFile>()->ReadFile(Bstr(unreadable)), unreadable,
+                      "Permission denied");
+    std::filesystem::permissions(locked, std::filesystem::perms::owner_all);
+  }
+}
+
+// A FIFO or a device is refused before it is opened: a FIFO without a
+// writer would block the read and one without a reader the write, and a
+// device is never read or written.
+TEST_F(SetupFileTest, FifosAndDevicesAreRefusedAtOnce) {
+  const std::string fifo = folder / "pipe.scp";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  ExpectLoadFailure(MakeObject<CSetupFile>()->ReadFile(Bstr(fifo)), fifo,
+                    "a FIFO, not a regular file");
+  ExpectSaveFailure(WorkedExampleFile()->WriteFile(Bstr(fifo)), fifo, "a FIFO, not a regular file");
+  EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+  // Through a symbolic link too.
+  const std::string link = folder / "link.scp";
+  std::filesystem::create_symlink(fifo, link);
+  ExpectSaveFailure(WorkedExampleFile()->WriteFile(Bstr(link)), link, "a FIFO, not a regular file");
+
+  ExpectLoadFailure(MakeObject<CKordaleFile>()->ReadFile(Bstr("/dev/zero")), "/dev/zero",
+                    "a character device, not a regular file");
+  ExpectSaveFailure(WorkedExampleFile()->WriteFile(Bstr("/dev/null")), "/dev/null",
+                    "a character device, not a regular file");
+  EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
+  // Nothing was left behind in a folder the test does not own.
+  for (const auto& entry : std::filesystem::directory_iterator("/dev")) {
+    EXPECT_EQ(entry.path().filename().string().rfind(".null.", 0), std::string::npos)
+        << entry.path();
+  }
+}
+
+// The text around the file name is the control's, in the thread's
+// language; the system's reason stays English.
+TEST_F(SetupFileTest, FileErrorsComeInTheThreadsLanguage) {
+  const std::string plain = folder / "plain";
+  WriteBytes(plain, "a file, not a folder");
+  const std::string below = plain + "/bench.scp";
+  const std::int32_t saved = VexR7100Localization::Offset();
+  VexR7100Localization::SetOffset(4000);
+  EXPECT_EQ(WorkedExampleFile()->WriteFile(Bstr(below)), kSetupFileError);
+  RaisedError error = TakeRaised();
+  EXPECT_EQ(error.source, "Konfigurationsdatei öffnen");
+  EXPECT_EQ(error.description, "Fehler beim Speichern in die Datei " + below + ": Not a directory");
+  VexR7100Localization::SetOffset(5000);
+  EXPECT_EQ(MakeObject<CSetupFile>()->ReadFile(Bstr(below)), kSetupFileError);
+  EXPECT_EQ(TakeRaised().description,
+            "ファイル " + below + " の読み込み中にエラーが発生しました: Not a directory");
+  VexR7100Localization::SetOffset(saved);
+  // A "%1" in the file name is part of the name, not a place for another.
+  const std::string odd = folder / "100%1/x.scp";
+  ExpectLoadFailure(MakeObject<CSetupFile>()->ReadFile(Bstr(odd)), odd,
+                    "No such file or directory");
+}
+
+// Through a setup, as every client reads a file: one that cannot be read is
+// not "not a setup file" but says which file and why, and the setup keeps
+// what it held.
+TEST_F(SetupFileTest, ASetupReadingAnUnreadableFileSaysWhyAndKeepsItsData) {
+  auto setups = MakeObject<CSetupsVexR7100Scope>();
+  auto instrument = MakeObject<test::FakeWrapper>();
+  ASSERT_EQ(setups->put_CVexR7100EZPtr(instrument.Get()), S_OK);
+  ComPtr<ISetupVexR7100Scope> bench;
+  ASSERT_EQ(setups->Add(Bstr("Bench"), bench.ReleaseAndGetAddressOf()), S_OK);
+  ASSERT_EQ(bench->GetFromInstrument(), S_OK);
+  Variant before;
+  ASSERT_EQ(bench->get_LearnString(&before), S_OK);
+  const std::string fifo = folder / "pipe.scp";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const std::pair<std::string, std::string> unreadable[] = {
+      {folder / "missing.scp", "No such file or directory"},
+      {folder.Path(), "Is a directory"},
+      {fifo, "a FIFO, not a regular file"}};
+  for (const auto& [path, reason] : unreadable) {
+    ExpectLoadFailure(bench->ReadFromFile(Bstr(path)), path, reason);
+  }
+  Variant after;
+  ASSERT_EQ(bench->get_LearnString(&after), S_OK);
+  EXPECT_EQ(BytesOf(after), BytesOf(before));
+
+  const std::string plain = folder / "plain";
+  WriteBytes(plain, "not a folder");
+  ExpectSaveFailure(bench->SaveToFile(Bstr(plain + "/bench.scp")), plain + "/bench.scp",
+                    "Not a directory");
 }
 
 // ---- The older format ----------------------------------------------------
@@ -313,18 +448,24 @@ TEST_F(SetupFileTest, OlderFormatLinesEndInLineFeedAndKeepCarriageReturns) {
   VARIANT_BOOL compatible = VARIANT_TRUE;
   ASSERT_EQ(file->IsACompatibleFile(Bstr(path), &compatible), S_OK);
   EXPECT_FALSE(compatible);
-  ExpectLoadFailure(file->ReadFile(Bstr(path)));
+  ExpectLoadFailure(file->ReadFile(Bstr(path)), path, "the ROM code is not 3 or 4 characters long");
 }
 
 TEST_F(SetupFileTest, OlderFormatRefusals) {
   const std::string path = folder / "bad.stp";
   auto file = MakeObject<CKordaleFile>();
-  for (const std::string& bytes : {Stp("stpAB", "VEXR7152D"), Stp("xtpABC", "VEXR7152D"),
-                                   Stp("stpABC", "VEXR7152D", ":SYSTEM:SETUX "),
-                                   std::string("stpABC\nnot a number\nc\nVEXA\n"),
-                                   std::string("stpABC\n1\nc\nVEXR7152D\n:SYS")}) {
-    WriteBytes(path, bytes);
-    ExpectLoadFailure(file->ReadFile(Bstr(path)));
+  const std::pair<std::string, std::string> refused[] = {
+      {Stp("stpAB", "VEXR7152D"), "the ROM code is not 3 or 4 characters long"},
+      {Stp("xtpABC", "VEXR7152D"), "the file type is not \"stp\""},
+      {Stp("stpABC", "VEXR7152D", ":SYSTEM:SETUX "),
+       "the setup command \":SYSTEM:SETUP \" does not follow line 4"},
+      {"stpABC\nnot a number\nc\nVEXA\n", "line 2 is not a number"},
+      {"stpABC\n1\nc\nVEXR7152D\n:SYS",
+       "the setup command \":SYSTEM:SETUP \" does not follow line 4"},
+      {"stpABC\n1\nc", "the file ends on line 3"}};
+  for (const auto& bytes : refused) {
+    WriteBytes(path, bytes.first);
+    ExpectLoadFailure(file->ReadFile(Bstr(path)), path, bytes.second);
   }
   // Data of fewer than two bytes reads as none.
   WriteBytes(path, Stp("stpABC", "VEXR7152D", ":SYSTEM:SETUP ", "#"));

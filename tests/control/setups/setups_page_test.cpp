@@ -252,20 +252,29 @@ TEST(SetupsPageTest, FilesHandshakeWarningAndApply) {
     form.Find<Button>("CommandOpen")->UserClick();
     ASSERT_EQ(list->RowCount(), 2);
     EXPECT_EQ(list->Row(1).text, "bench");
-    // "Lab 1.scp" names no valid setup.
+    // A space in a file name is no space in a setup name: "Lab 1.scp"
+    // opens as the setup "Lab_1".
+    const std::size_t boxes = f.toolkit.MessageBoxes().size();
     std::filesystem::copy_file(path, folder / "Lab 1.scp");
     f.toolkit.QueueFileChoice(folder / "Lab 1.scp");
     form.Find<Button>("CommandOpen")->UserClick();
+    EXPECT_EQ(f.toolkit.MessageBoxes().size(), boxes);
+    ASSERT_EQ(list->RowCount(), 3);
+    EXPECT_EQ(list->Row(2).text, "Lab_1");
+    // A file that went away after it was chosen: the box names it and why.
+    f.toolkit.QueueFileChoice(folder / "gone.scp");
+    form.Find<Button>("CommandOpen")->UserClick();
     EXPECT_EQ(f.toolkit.MessageBoxes().back().request.title, "Setups Error");
-    EXPECT_EQ(f.toolkit.MessageBoxes().back().request.text, "Invalid property value.");
+    EXPECT_EQ(
+        f.toolkit.MessageBoxes().back().request.text,
+        "Error while loading from file " + folder / "gone.scp" + ": No such file or directory");
     EXPECT_EQ(f.toolkit.MessageBoxes().back().request.flags & ui::mb::kIconMask, ui::mb::kCritical);
-    EXPECT_EQ(list->RowCount(), 2);
     EXPECT_EQ(frame.Ok(), S_OK);
   });
   EXPECT_EQ(f.toolkit.ShowPropertyFrame(0, "Pages", {&page}, -1), ui::answer::kOk);
-  ASSERT_EQ(f.Count(), 2);
   ComPtr<ISetupVexR7100Scope> bench;
   EXPECT_EQ(f.control_setups->item(Variant("bench"), bench.ReleaseAndGetAddressOf()), S_OK);
+  EXPECT_EQ(f.control_setups->item(Variant("Lab_1"), bench.ReleaseAndGetAddressOf()), S_OK);
   // Connected: the control's instrument reply is the wrapper's.
   EXPECT_EQ(f.scope.control->InstrumentID(), "VEXAN TECHNOLOGIES,VDS3014A,SIM1,A.03.00");
 }

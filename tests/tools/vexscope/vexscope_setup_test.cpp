@@ -4,7 +4,9 @@
 // file and sent again; and the commands that must not connect do not.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -134,10 +136,14 @@ TEST_F(SetupCommand, RefusalsPrintStatusAndDescription) {
   EXPECT_THAT(again.err, StartsWith("error 0x800A01C9: "));
   EXPECT_EQ(Setup("s.json", {"open", file, "--replace"}).status, 0);
 
+  // A space in a file name is fine: the setup it gives is named with "_".
   fs::copy_file(file, folder_ + "/Lab 1.scp");
   ToolRun spaced = Setup("s.json", {"open", folder_ + "/Lab 1.scp"});
-  EXPECT_EQ(spaced.status, 1);
-  EXPECT_EQ(spaced.err, "error 0x8004017C: Invalid property value.\n");
+  EXPECT_EQ(spaced.status, 0) << spaced.err;
+  EXPECT_THAT(spaced.out, StartsWith("Lab_1: "));
+  ToolRun hidden = Setup("s.json", {"open", folder_ + "/.scp"});
+  EXPECT_EQ(hidden.status, 2);
+  EXPECT_THAT(hidden.err, HasSubstr("gives no setup name"));
 
   ToolRun missing = Setup("s.json", {"send", "Nope"}, address_);
   EXPECT_EQ(missing.status, 1);
@@ -148,7 +154,45 @@ TEST_F(SetupCommand, RefusalsPrintStatusAndDescription) {
   EXPECT_EQ(notes.err, "error 0x80040141: The selected file is not a setup file.\n");
 
   ASSERT_EQ(Setup("s.json", {"remove", "bench"}).status, 0);
+  ASSERT_EQ(Setup("s.json", {"remove", "Lab_1"}).status, 0);
   EXPECT_EQ(Setup("s.json", {"list"}).out, "");
+}
+
+// A file that cannot be read or written fails at once naming it and the
+// system's reason, in the control's language around the file name; the
+// state file is kept as it was.
+TEST_F(SetupCommand, FileErrorsNameTheFileAndWhy) {
+  ASSERT_EQ(Setup("f.json", {"get", "Bench"}, address_).status, 0);
+  const std::string plain = folder_ + "/plain";
+  std::ofstream(plain) << "a file, not a folder\n";
+  const std::string below = plain + "/bench.scp";
+  ToolRun saved = Setup("f.json", {"save", "Bench", below});
+  EXPECT_EQ(saved.status, 1);
+  EXPECT_EQ(saved.err,
+            "error 0x8004793D: Error while saving to file " + below + ": Not a directory\n");
+  const std::string missing = folder_ + "/missing.scp";
+  ToolRun opened = Setup("f.json", {"open", missing});
+  EXPECT_EQ(opened.status, 1);
+  EXPECT_EQ(opened.err, "error 0x8004793D: Error while loading from file " + missing +
+                            ": No such file or directory\n");
+
+  const std::string fifo = folder_ + "/pipe.scp";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const auto start = std::chrono::steady_clock::now();
+  ToolRun piped = Setup("f.json", {"open", fifo});
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+  EXPECT_EQ(piped.err, "error 0x8004793D: Error while loading from file " + fifo +
+                           ": a FIFO, not a regular file\n");
+  piped = Setup("f.json", {"save", "Bench", fifo});
+  EXPECT_EQ(piped.err, "error 0x8004793D: Error while saving to file " + fifo +
+                           ": a FIFO, not a regular file\n");
+
+  ASSERT_EQ(Scope({"--state", folder_ + "/f.json", "set", "CountryCode", "49"}).status, 0);
+  saved = Setup("f.json", {"save", "Bench", below});
+  EXPECT_EQ(saved.err, "error 0x8004793D: Fehler beim Speichern in die Datei " + below +
+                           ": Not a directory\n");
+  ToolRun list = Setup("f.json", {"list"});
+  EXPECT_THAT(list.out, StartsWith("* Bench "));
 }
 
 }  // namespace

@@ -28,7 +28,8 @@ using com::VARIANT_BOOL;
 struct ISetupFile : IDispatch {
   using Base = IDispatch;
   static constexpr com::IID kIid = com::MakeGuid("{7A3D2C10-51E4-4B8A-9C6D-2E1F0A9B8001}");
-  // True when the file is of this class's format (never judged by the name).
+  // True when the file is of this class's format (never judged by the name),
+  // and when the file cannot be read at all: ReadFile then fails saying why.
   virtual HRESULT IsACompatibleFile(const Bstr& file_name, VARIANT_BOOL* compatible) = 0;
   virtual HRESULT get_Model(Bstr* value) = 0;
   virtual HRESULT put_Model(const Bstr& value) = 0;
