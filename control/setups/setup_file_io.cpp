@@ -57,12 +57,12 @@ bool WriteAll(int fd, const char* data, std::size_t size) {
 // says so in the system's words.
 std::string NotARegularFile(mode_t mode) {
   if (S_ISDIR(mode)) return SystemErrorText(EISDIR);
-  const char* kind = S_ISFIFO(mode)   ? "a FIFO"
-                     : S_ISCHR(mode)  ? "a character device"
-                     : S_ISBLK(mode)  ? "a block device"
-                     : S_ISSOCK(mode) ? "a socket"
-                                      : "something";
-  return std::string(kind) + ", not a regular file";
+  const char* kind = S_ISFIFO(mode)   ? "a FIFO, "
+                     : S_ISCHR(mode)  ? "a character device, "
+                     : S_ISBLK(mode)  ? "a block device, "
+                     : S_ISSOCK(mode) ? "a socket, "
+                                      : "";
+  return std::string(kind) + "not a regular file";
 }
 
 bool Failed(std::string* reason, int error) {
