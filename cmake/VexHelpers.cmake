@@ -47,7 +47,9 @@ function(vex_add_test)
     add_test(NAME ${T_NAME} COMMAND ${T_NAME})
   endif()
   # Every test process gets a registry of its own in the build tree, so a
-  # test never reads or writes the user's class registry.
+  # test never reads or writes the user's class registry. A registry named
+  # by the environment is not given a folder: the folder is made here.
+  file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/test-registry)
   set(env "VEXCOM_REGISTRY=${CMAKE_BINARY_DIR}/test-registry/${T_NAME}.json" ${T_ENV})
   set_tests_properties(${T_NAME} PROPERTIES TIMEOUT ${T_TIMEOUT} ENVIRONMENT "${env}")
   if(T_LABELS)

@@ -1,18 +1,16 @@
 #include "vex/com/class_registry.h"
 
 #include <dlfcn.h>
-#include <fcntl.h>
-#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <mutex>
 #include <nlohmann/json.hpp>
-#include <sstream>
 
+#include "safe_file.h"
 #include "vex/com/error_info.h"
 #include "vex/com/numeric_text.h"
 #include "vex/com/type_library.h"
@@ -34,33 +32,37 @@ struct Store {
   json data = json{{"classes", json::object()}, {"progids", json::object()}};
 };
 
-// Holds an exclusive lock on "<store>.lock" while the store is read and
-// written, so that processes registering at the same time do not lose entries.
-class StoreLock {
- public:
-  explicit StoreLock(const std::string& path) {
-    std::error_code ec;
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
-    fd_ = ::open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (fd_ >= 0) ::flock(fd_, LOCK_EX);
-  }
-  ~StoreLock() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  StoreLock(const StoreLock&) = delete;
-  StoreLock& operator=(const StoreLock&) = delete;
+const detail::FileRole kRegistryFile{"class registry", kSource, REGDB_E_READREGDB,
+                                     REGDB_E_WRITEREGDB};
 
- private:
-  int fd_ = -1;
-};
+// Only the default place is made when missing; a store named by
+// $VEXCOM_REGISTRY goes where it says, in a folder that must be there.
+HRESULT PrepareFolder(const std::string& path) {
+  if (const char* named = std::getenv("VEXCOM_REGISTRY"); named && *named) return S_OK;
+  std::error_code ec;
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
+  if (ec)
+    return ReportRichError(
+        REGDB_E_WRITEREGDB,
+        "Cannot make the folder of the class registry " + path + ": " + ec.message() + ".",
+        kSource);
+  return S_OK;
+}
 
-HRESULT ReadStore(const std::string& path, Store* store) {
-  std::ifstream in(path);
-  if (!in) return S_OK;  // no file yet: an empty registry
-  std::stringstream text;
-  text << in.rdbuf();
-  if (TrimBlanks(text.str()).empty()) return S_OK;
-  json parsed = json::parse(text.str(), nullptr, false);
+// Registering and unregistering read, change and replace the store under
+// its lock, so that processes registering at the same time keep each
+// other's entries; `old` is what the read found, for the replacement.
+HRESULT ReadStore(const std::string& path, Store* store, struct stat* old = nullptr,
+                  bool* exists = nullptr) {
+  bool found = false;
+  std::string text;
+  struct stat info {};
+  HRESULT hr = detail::ReadRegularFile(kRegistryFile, path, &found, &text, &info);
+  if (FAILED(hr)) return hr;
+  if (old) *old = info;
+  if (exists) *exists = found;
+  if (!found || TrimBlanks(text).empty()) return S_OK;  // an empty registry
+  json parsed = json::parse(text, nullptr, false);
   if (parsed.is_discarded() || !parsed.is_object() ||
       !parsed.value("classes", json()).is_object() ||
       !parsed.value("progids", json()).is_object()) {
@@ -72,22 +74,36 @@ HRESULT ReadStore(const std::string& path, Store* store) {
   return S_OK;
 }
 
-HRESULT WriteStore(const std::string& path, const Store& store) {
-  std::string temp = path + ".tmp." + std::to_string(::getpid());
-  {
-    std::ofstream out(temp, std::ios::trunc);
-    out << store.data.dump(2) << "\n";
-    if (!out)
-      return ReportRichError(REGDB_E_WRITEREGDB, "Cannot write the class registry " + path + ".",
-                             kSource);
-  }
-  std::error_code ec;
-  std::filesystem::rename(temp, path, ec);
-  if (ec)
+HRESULT WriteStore(const std::string& path, const Store& store, const struct stat* old) {
+  std::string text;
+  try {
+    text = store.data.dump(2) + "\n";
+  } catch (const json::exception&) {
     return ReportRichError(REGDB_E_WRITEREGDB,
-                           "Cannot replace the class registry " + path + ": " + ec.message(),
+                           "Cannot write the class registry " + path +
+                               ": an entry holds a name or path that is not UTF-8.",
                            kSource);
-  return S_OK;
+  }
+  return detail::ReplaceFile(kRegistryFile, path, text, old);
+}
+
+// Runs `change` on the store between a locked read and the replacement.
+template <class Change>
+HRESULT UpdateStore(Change change) {
+  std::string path;
+  HRESULT hr = detail::ResolveLinks(kRegistryFile, RegistryStorePath(), &path);
+  if (SUCCEEDED(hr)) hr = PrepareFolder(path);
+  if (FAILED(hr)) return hr;
+  detail::FileLock lock;
+  hr = lock.Acquire(kRegistryFile, path);
+  if (FAILED(hr)) return hr;
+  Store store;
+  struct stat old {};
+  bool exists = false;
+  hr = ReadStore(path, &store, &old, &exists);
+  if (FAILED(hr)) return hr;
+  change(store);
+  return WriteStore(path, store, exists ? &old : nullptr);
 }
 
 ClassRegistration FromJson(const CLSID& clsid, const json& j) {
@@ -190,45 +206,38 @@ std::string RegistryStorePath() {
 
 HRESULT RegisterClassEntry(const ClassRegistration& entry) {
   if (entry.prog_id.empty() && entry.version_independent_prog_id.empty()) return E_INVALIDARG;
-  std::string path = RegistryStorePath();
-  StoreLock lock(path);
-  Store store;
-  HRESULT hr = ReadStore(path, &store);
-  if (FAILED(hr)) return hr;
-  std::string id = GuidToString(entry.clsid);
-  store.data["classes"][id] = json{{"ProgID", entry.prog_id},
-                                   {"VersionIndependentProgID", entry.version_independent_prog_id},
-                                   {"Description", entry.description},
-                                   {"ThreadingModel", entry.threading_model},
-                                   {"InprocServer32", entry.library},
-                                   {"TypeLib", entry.type_library},
-                                   {"Programmable", entry.programmable}};
-  if (!entry.prog_id.empty()) store.data["progids"][entry.prog_id] = json{{"CLSID", id}};
-  if (!entry.version_independent_prog_id.empty()) {
-    json vi{{"CLSID", id}};
-    if (!entry.prog_id.empty()) vi["CurVer"] = entry.prog_id;
-    store.data["progids"][entry.version_independent_prog_id] = vi;
-  }
-  return WriteStore(path, store);
+  return UpdateStore([&](Store& store) {
+    std::string id = GuidToString(entry.clsid);
+    store.data["classes"][id] =
+        json{{"ProgID", entry.prog_id},
+             {"VersionIndependentProgID", entry.version_independent_prog_id},
+             {"Description", entry.description},
+             {"ThreadingModel", entry.threading_model},
+             {"InprocServer32", entry.library},
+             {"TypeLib", entry.type_library},
+             {"Programmable", entry.programmable}};
+    if (!entry.prog_id.empty()) store.data["progids"][entry.prog_id] = json{{"CLSID", id}};
+    if (!entry.version_independent_prog_id.empty()) {
+      json vi{{"CLSID", id}};
+      if (!entry.prog_id.empty()) vi["CurVer"] = entry.prog_id;
+      store.data["progids"][entry.version_independent_prog_id] = vi;
+    }
+  });
 }
 
 HRESULT UnregisterClassEntry(const CLSID& clsid) {
-  std::string path = RegistryStorePath();
-  StoreLock lock(path);
-  Store store;
-  HRESULT hr = ReadStore(path, &store);
-  if (FAILED(hr)) return hr;
-  std::string id = GuidToString(clsid);
-  store.data["classes"].erase(id);
-  auto& progids = store.data["progids"];
-  for (auto it = progids.begin(); it != progids.end();) {
-    if (it->is_object() && it->value("CLSID", "") == id) {
-      it = progids.erase(it);
-    } else {
-      ++it;
+  return UpdateStore([&](Store& store) {
+    std::string id = GuidToString(clsid);
+    store.data["classes"].erase(id);
+    auto& progids = store.data["progids"];
+    for (auto it = progids.begin(); it != progids.end();) {
+      if (it->is_object() && it->value("CLSID", "") == id) {
+        it = progids.erase(it);
+      } else {
+        ++it;
+      }
     }
-  }
-  return WriteStore(path, store);
+  });
 }
 
 HRESULT ListClassEntries(std::vector<ClassRegistration>* out) {

@@ -1,17 +1,11 @@
 #include "vex/com/property_bag.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/file.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <cmath>
-#include <cstring>
 #include <nlohmann/json.hpp>
 
+#include "safe_file.h"
 #include "vex/com/base64.h"
 #include "vex/com/error_info.h"
 #include "vex/com/numeric_text.h"
@@ -147,241 +141,7 @@ std::optional<Variant> DecodeValue(const json& entry) {
 
 // ---- The file itself. Every failure names the file and says why.
 
-HRESULT StatusOf(int error) {
-  switch (error) {
-    case EACCES:
-    case EPERM:
-    case EROFS:
-      return E_ACCESSDENIED;
-    case ENOMEM:
-      return E_OUTOFMEMORY;
-    default:
-      return E_FAIL;
-  }
-}
-
-HRESULT FileError(const std::string& what, const std::string& path, int error) {
-  return ReportRichError(StatusOf(error), what + " " + path + ": " + std::strerror(error) + ".",
-                         kSource);
-}
-
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  ~FileDescriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  int Get() const { return fd_; }
-  // Closes now, giving close's errno (0 for none).
-  int Close() {
-    const int result = ::close(fd_);
-    fd_ = -1;
-    return result == 0 ? 0 : errno;
-  }
-
- private:
-  int fd_;
-};
-
-// An exclusive flock on "<file>.lock" beside the file, held while a save
-// reads, merges and replaces it; the lock file itself stays.
-class FileLock {
- public:
-  HRESULT Acquire(const std::string& path) {
-    fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0666);
-    if (fd_ < 0) return FileError("Cannot open the lock file", path, errno);
-    while (::flock(fd_, LOCK_EX) != 0) {
-      if (errno != EINTR) return FileError("Cannot lock the lock file", path, errno);
-    }
-    return S_OK;
-  }
-  ~FileLock() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-
- private:
-  int fd_ = -1;
-};
-
-const char* KindOf(mode_t mode) {
-  if (S_ISDIR(mode)) return "a folder";
-  if (S_ISFIFO(mode)) return "a FIFO";
-  if (S_ISCHR(mode)) return "a character device";
-  if (S_ISBLK(mode)) return "a block device";
-  if (S_ISSOCK(mode)) return "a socket";
-  return "not a regular file";
-}
-
-// Reads the whole file; a missing one sets *exists false. Anything but a
-// regular file is refused before a byte is read: the open does not wait for
-// a FIFO's writer, and fstat tells what it is.
-HRESULT ReadBagFile(const std::string& path, bool* exists, std::string* text, struct stat* info) {
-  *exists = false;
-  text->clear();
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) {
-    if (errno == ENOENT) return S_OK;
-    return FileError("Cannot read the property bag file", path, errno);
-  }
-  FileDescriptor file(fd);
-  if (::fstat(fd, info) != 0) return FileError("Cannot read the property bag file", path, errno);
-  if (!S_ISREG(info->st_mode)) {
-    return ReportRichError(
-        E_ACCESSDENIED,
-        "The property bag file " + path + " is " + KindOf(info->st_mode) + ", not a regular file.",
-        kSource);
-  }
-  char buffer[65536];
-  for (;;) {
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n == 0) break;
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return FileError("Cannot read the property bag file", path, errno);
-    }
-    text->append(buffer, static_cast<std::size_t>(n));
-  }
-  *exists = true;
-  return S_OK;
-}
-
-// Follows symbolic links to the file they end at (which need not exist
-// yet), so that a save replaces that file and the links stay links.
-HRESULT ResolveLinks(const std::string& path, std::string* out) {
-  std::string current = path;
-  for (int depth = 0; depth < 40; ++depth) {
-    struct stat info {};
-    if (::lstat(current.c_str(), &info) != 0) {
-      if (errno == ENOENT) break;
-      return FileError("Cannot look at the property bag file", current, errno);
-    }
-    if (!S_ISLNK(info.st_mode)) break;
-    std::string target(static_cast<std::size_t>(info.st_size > 0 ? info.st_size : 0) + 256, '\0');
-    const ssize_t n = ::readlink(current.c_str(), target.data(), target.size());
-    if (n < 0) return FileError("Cannot follow the symbolic link", current, errno);
-    target.resize(static_cast<std::size_t>(n));
-    if (target.empty() || target[0] != '/') {
-      const auto slash = current.rfind('/');
-      if (slash != std::string::npos) target = current.substr(0, slash + 1) + target;
-    }
-    current = std::move(target);
-    if (depth == 39) return FileError("Cannot follow the symbolic link", path, ELOOP);
-  }
-  *out = std::move(current);
-  return S_OK;
-}
-
-std::string FolderOf(const std::string& path) {
-  const auto slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
-
-std::string BaseNameOf(const std::string& path) {
-  const auto slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// A file the user may not write is refused rather than replaced (the rename
-// would succeed in a writable folder). The mode bits are looked at as well,
-// since for root the access check passes whatever they say. A file with
-// several hard links is refused too: replacing it would split it from its
-// other names, and rewriting it in place would give up the old-or-new
-// guarantee a crash leaves.
-HRESULT CheckWritable(const std::string& path, const struct stat& info) {
-  if (::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0)
-    return FileError("Cannot write the property bag file", path, errno);
-  if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
-    return ReportRichError(E_ACCESSDENIED,
-                           "Cannot write the property bag file " + path +
-                               ": it is read-only (no write permission in its mode).",
-                           kSource);
-  }
-  if (info.st_nlink > 1) {
-    return ReportRichError(E_ACCESSDENIED,
-                           "Cannot write the property bag file " + path + ": it has " +
-                               std::to_string(info.st_nlink) +
-                               " hard links, which replacing it would break; save to a "
-                               "symbolic link or a file of its own instead.",
-                           kSource);
-  }
-  return S_OK;
-}
-
-// Temporaries are ".<name>.tmp.<pid>" (and "<name>.tmp.<pid>" from older
-// saves); those of processes that no longer run are left from a crash.
-void RemoveDeadTemporaries(const std::string& folder, const std::string& base) {
-  DIR* dir = ::opendir(folder.c_str());
-  if (!dir) return;
-  const std::string hidden = "." + base + ".tmp.";
-  const std::string plain = base + ".tmp.";
-  while (const dirent* entry = ::readdir(dir)) {
-    const std::string_view name(entry->d_name);
-    std::string_view pid_text;
-    if (name.substr(0, hidden.size()) == hidden) {
-      pid_text = name.substr(hidden.size());
-    } else if (name.substr(0, plain.size()) == plain) {
-      pid_text = name.substr(plain.size());
-    } else {
-      continue;
-    }
-    if (pid_text.empty() || pid_text.size() > 9 ||
-        pid_text.find_first_not_of("0123456789") != std::string_view::npos)
-      continue;
-    const pid_t pid = static_cast<pid_t>(std::stol(std::string(pid_text)));
-    if (pid == ::getpid() || pid <= 0) continue;
-    if (::kill(pid, 0) == 0 || errno != ESRCH) continue;
-    (void)::unlinkat(::dirfd(dir), entry->d_name, 0);
-  }
-  ::closedir(dir);
-}
-
-// Writes the new file in full and to the disk, with the mode and owner of
-// the file it replaces (`old`, null for a new file).
-HRESULT WriteReplacement(const std::string& temp, const std::string& text, const struct stat* old) {
-  ::unlink(temp.c_str());  // left by an earlier process of this pid
-  const mode_t mode = old ? (old->st_mode & 07777) : 0666;
-  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
-  if (fd < 0) return FileError("Cannot create the temporary file", temp, errno);
-  FileDescriptor file(fd);
-  std::size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return FileError("Cannot write the temporary file", temp, errno);
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  if (old) {
-    struct stat now {};
-    if (::fstat(fd, &now) != 0) return FileError("Cannot write the temporary file", temp, errno);
-    if ((now.st_uid != old->st_uid || now.st_gid != old->st_gid) &&
-        ::fchown(fd, old->st_uid, old->st_gid) != 0)
-      return FileError("Cannot give the temporary file the owner of the file it replaces", temp,
-                       errno);
-    if (::fchmod(fd, mode) != 0)
-      return FileError("Cannot give the temporary file the mode of the file it replaces", temp,
-                       errno);
-  }
-  if (::fsync(fd) != 0) return FileError("Cannot write the temporary file", temp, errno);
-  if (const int error = file.Close(); error != 0)
-    return FileError("Cannot write the temporary file", temp, error);
-  return S_OK;
-}
-
-// Makes the rename itself durable.
-HRESULT SyncFolder(const std::string& folder) {
-  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return FileError("Cannot open the folder", folder, errno);
-  FileDescriptor dir(fd);
-  if (::fsync(fd) != 0 && errno != EINVAL)
-    return FileError("Cannot write the folder", folder, errno);
-  return S_OK;
-}
+const detail::FileRole kBagFile{"property bag file", kSource};
 
 }  // namespace
 
@@ -438,15 +198,37 @@ HRESULT MemoryPropertyBag::Write(const Bstr& name, const Variant& value) {
   return S_OK;
 }
 
+FilePropertyBag::FilePropertyBag() : lock_(std::make_unique<detail::FileLock>()) {}
+
+FilePropertyBag::~FilePropertyBag() = default;
+
 HRESULT FilePropertyBag::Open(const std::string& path, ComPtr<FilePropertyBag>* out) {
+  return OpenFile(path, std::nullopt, out);
+}
+
+HRESULT FilePropertyBag::OpenLocked(const std::string& path, std::chrono::milliseconds wait,
+                                    ComPtr<FilePropertyBag>* out) {
+  return OpenFile(path, wait, out);
+}
+
+HRESULT FilePropertyBag::OpenFile(const std::string& path,
+                                  std::optional<std::chrono::milliseconds> lock_wait,
+                                  ComPtr<FilePropertyBag>* out) {
   if (!out) return E_POINTER;
   if (path.empty()) return E_INVALIDARG;
   auto bag = MakeObject<FilePropertyBag>();
   bag->path_ = path;
+  HRESULT hr = S_OK;
+  if (lock_wait) {
+    std::string target;
+    hr = detail::ResolveLinks(kBagFile, path, &target);
+    if (SUCCEEDED(hr)) hr = bag->lock_->Acquire(kBagFile, target, *lock_wait);
+    if (FAILED(hr)) return hr;
+  }
   bool exists = false;
   std::string text;
   struct stat info {};
-  HRESULT hr = ReadBagFile(path, &exists, &text, &info);
+  hr = detail::ReadRegularFile(kBagFile, path, &exists, &text, &info);
   if (FAILED(hr)) return hr;
   if (exists) {
     hr = bag->FromJson(text);
@@ -552,11 +334,15 @@ HRESULT FilePropertyBag::Commit() {
 
 HRESULT FilePropertyBag::CommitToFile() {
   std::string target;
-  HRESULT hr = ResolveLinks(path_, &target);
+  HRESULT hr = detail::ResolveLinks(kBagFile, path_, &target);
   if (FAILED(hr)) return hr;
-  FileLock lock;
-  hr = lock.Acquire(target + ".lock");
-  if (FAILED(hr)) return hr;
+  // A bag opened locked holds the lock already; taking it again on another
+  // descriptor would wait for itself.
+  detail::FileLock lock;
+  if (!lock_->Held()) {
+    hr = lock.Acquire(kBagFile, target);
+    if (FAILED(hr)) return hr;
+  }
 
   // Read what is there now, under the lock: the changes of this bag are
   // merged into it, so that saves of other processes since this bag was
@@ -564,12 +350,10 @@ HRESULT FilePropertyBag::CommitToFile() {
   bool exists = false;
   std::string text;
   struct stat info {};
-  hr = ReadBagFile(target, &exists, &text, &info);
+  hr = detail::ReadRegularFile(kBagFile, target, &exists, &text, &info);
   if (FAILED(hr)) return hr;
   std::map<std::string, Variant> merged;
   if (exists) {
-    hr = CheckWritable(target, info);
-    if (FAILED(hr)) return hr;
     auto disk = MakeObject<FilePropertyBag>();
     hr = disk->FromJson(text);
     if (FAILED(hr)) {
@@ -592,21 +376,7 @@ HRESULT FilePropertyBag::CommitToFile() {
       merged[name] = value;
   }
 
-  const std::string folder = FolderOf(target);
-  const std::string base = BaseNameOf(target);
-  RemoveDeadTemporaries(folder, base);
-  const std::string temp = folder + "/." + base + ".tmp." + std::to_string(::getpid());
-  hr = WriteReplacement(temp, JsonText(merged), exists ? &info : nullptr);
-  if (FAILED(hr)) {
-    ::unlink(temp.c_str());
-    return hr;
-  }
-  if (::rename(temp.c_str(), target.c_str()) != 0) {
-    const int error = errno;
-    ::unlink(temp.c_str());
-    return FileError("Cannot replace the property bag file", target, error);
-  }
-  hr = SyncFolder(folder);
+  hr = detail::ReplaceFile(kBagFile, target, JsonText(merged), exists ? &info : nullptr);
   if (FAILED(hr)) return hr;
   values_ = std::move(merged);
   base_ = values_;

@@ -280,6 +280,69 @@ TEST(PropertyBagFile, ConcurrentSavesKeepEveryKey) {
   EXPECT_TRUE(Temporaries(TempPath("bag-concurrent")).empty());
 }
 
+// A bag opened locked keeps every other save out from its read to its
+// release: processes that each read a counter, add one and save it all
+// count, which key-by-key merging alone cannot give. One that waits longer
+// than it may gets STG_E_LOCKVIOLATION naming the file.
+TEST(PropertyBagFile, ALockedBagKeepsOtherSavesOutUntilReleased) {
+  const std::string path = FreshFolder("bag-locked") + "/state.json";
+  constexpr int kProcesses = 6;
+  constexpr int kRounds = 5;
+  std::vector<pid_t> children;
+  for (int p = 0; p < kProcesses; ++p) {
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      for (int r = 0; r < kRounds; ++r) {
+        ComPtr<FilePropertyBag> bag;
+        if (FAILED(FilePropertyBag::OpenLocked(path, std::chrono::seconds(60), &bag))) ::_exit(2);
+        Variant count{std::int32_t{0}};
+        if (bag->Contains("Count") && FAILED(bag->Read(Bstr("Count"), &count, nullptr))) ::_exit(3);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        if (FAILED(bag->Write(Bstr("Count"), Variant(count.I4() + 1)))) ::_exit(4);
+        if (FAILED(bag->Commit())) ::_exit(5);
+      }
+      ::_exit(0);
+    }
+    children.push_back(pid);
+  }
+  for (pid_t pid : children) {
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  }
+  ComPtr<FilePropertyBag> bag;
+  ASSERT_EQ(FilePropertyBag::Open(path, &bag), S_OK);
+  Variant count;
+  ASSERT_EQ(bag->Read(Bstr("Count"), &count, nullptr), S_OK);
+  EXPECT_EQ(count.I4(), kProcesses * kRounds);
+
+  // While this process holds it, another cannot open it locked, nor save.
+  ComPtr<FilePropertyBag> held;
+  ASSERT_EQ(FilePropertyBag::OpenLocked(path, std::chrono::seconds(1), &held), S_OK);
+  const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    ComPtr<FilePropertyBag> other;
+    const auto start = std::chrono::steady_clock::now();
+    if (FilePropertyBag::OpenLocked(path, std::chrono::milliseconds(300), &other) !=
+        STG_E_LOCKVIOLATION)
+      ::_exit(2);
+    if (std::chrono::steady_clock::now() - start < std::chrono::milliseconds(300)) ::_exit(3);
+    if (TakeErrorDetails().description.Str().find(path) == std::string::npos) ::_exit(4);
+    ::_exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  // Its own commits go through under the lock it holds.
+  ASSERT_EQ(held->Write(Bstr("Count"), Variant(0)), S_OK);
+  EXPECT_EQ(held->Commit(), S_OK);
+  held.Reset();
+  ComPtr<FilePropertyBag> again;
+  EXPECT_EQ(FilePropertyBag::OpenLocked(path, std::chrono::milliseconds(100), &again), S_OK);
+}
+
 // A save applies what this bag changed to the file as it is now: a key it
 // removed goes even when another process saved since, a value it wrote back
 // as it read it does not undo the other process's change, and keys it never

@@ -59,6 +59,7 @@ constexpr HRESULT MakeHresult(std::uint32_t bits) {
   X(CO_E_ERRORINDLL, 0x800401F9u, "Error in the DLL.")                                     \
   X(TYPE_E_LIBNOTREGISTERED, 0x8002801Du, "Library not registered.")                       \
   X(CONNECT_E_NOCONNECTION, 0x80040200u, "No connection point for that interface.")        \
+  X(STG_E_LOCKVIOLATION, 0x80030021u, "A lock violation has occurred.")                    \
   X(RPC_E_WRONG_THREAD, 0x8001010Eu,                                                       \
     "The application called an interface that was marshalled for a different thread.")
 

@@ -10,7 +10,10 @@
 // stored type.
 #pragma once
 
+#include <chrono>
 #include <map>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -18,6 +21,10 @@
 #include "vex/com/variant.h"
 
 namespace vex::com {
+
+namespace detail {
+class FileLock;
+}
 
 struct IErrorLog : IUnknown {
   using Base = IUnknown;
@@ -86,9 +93,18 @@ class MemoryPropertyBag : public Object<IPropertyBag> {
 // as the key "bytes-base64:..." with "name-base64" in its entry), which
 // reading turns back into the same bytes; plain JSON strings are read as
 // the text they hold, as in files from before this form.
+//
+// OpenLocked takes the lock before reading and holds it until the bag is
+// released, for a program that reads the file, decides from what it holds
+// (say, numbers the next entry after the last) and saves: nobody else saves
+// in between. It waits at most `wait` for another holder; its Commits use
+// the lock it holds. Within one process, open a file locked once at a time.
 class FilePropertyBag : public MemoryPropertyBag {
  public:
+  FilePropertyBag();
   [[nodiscard]] static HRESULT Open(const std::string& path, ComPtr<FilePropertyBag>* out);
+  [[nodiscard]] static HRESULT OpenLocked(const std::string& path, std::chrono::milliseconds wait,
+                                          ComPtr<FilePropertyBag>* out);
   [[nodiscard]] HRESULT Commit();
   const std::string& Path() const { return path_; }
 
@@ -98,7 +114,13 @@ class FilePropertyBag : public MemoryPropertyBag {
   std::string ToJson() const;
   [[nodiscard]] HRESULT FromJson(std::string_view text);
 
+ protected:
+  ~FilePropertyBag() override;
+
  private:
+  static HRESULT OpenFile(const std::string& path,
+                          std::optional<std::chrono::milliseconds> lock_wait,
+                          ComPtr<FilePropertyBag>* out);
   HRESULT ParseJson(std::string_view text);
   HRESULT CommitToFile();
   static std::string JsonText(const std::map<std::string, Variant>& values);
@@ -106,6 +128,8 @@ class FilePropertyBag : public MemoryPropertyBag {
   std::string path_;
   // The values as last read from or written to the file.
   std::map<std::string, Variant> base_;
+  // Held from OpenLocked until the bag goes.
+  std::unique_ptr<detail::FileLock> lock_;
 };
 
 }  // namespace vex::com
