@@ -86,7 +86,7 @@ VexR7100Scope::VexR7100Scope() {
 
 VexR7100Scope::~VexR7100Scope() {
   EmptySetups();
-  (void)setups_->put_CVexR7100EZPtr(nullptr);
+  setups_->ReleaseInstrument();
   wrapper_->SetEvents(nullptr);
   if (CDebug::ForThisThread().Sink() == this) CDebug::ForThisThread().SetSink(nullptr);
 }
@@ -193,7 +193,7 @@ HRESULT VexR7100Scope::InitNew() {
   return com::S_OK;
 }
 
-void VexR7100Scope::ReadSections(com::IPropertyBag* bag) {
+void VexR7100Scope::ReadSections(com::IPropertyBag* bag, com::IErrorLog* error_log) {
   CDebug& debug = CDebug::ForThisThread();
   // Each item and section is read on its own: a bad one is logged and keeps
   // its default, and everything after it still loads.
@@ -222,7 +222,7 @@ void VexR7100Scope::ReadSections(com::IPropertyBag* bag) {
     com::SetErrorInfo(0, nullptr);
   }
   (void)wrapper_->SetAutomationServerAddress(io_configuration_->AutomationServerAddress());
-  if (com::FAILED(setups_->ReadProperties(bag))) {
+  if (com::FAILED(setups_->Load(bag, error_log))) {
     debug.Assert(false, "False", kModule, "UserControl_ReadProperties", "Setups");
     com::SetErrorInfo(0, nullptr);
   }
@@ -233,10 +233,10 @@ void VexR7100Scope::ReadSections(com::IPropertyBag* bag) {
   }
 }
 
-HRESULT VexR7100Scope::Load(com::IPropertyBag* bag, com::IErrorLog*) {
+HRESULT VexR7100Scope::Load(com::IPropertyBag* bag, com::IErrorLog* error_log) {
   if (!bag) return com::E_POINTER;
   CDebug::ForThisThread().Trace("", kModule, "UserControl_ReadProperties", "");
-  ReadSections(bag);
+  ReadSections(bag, error_log);
   return com::S_OK;
 }
 

@@ -188,7 +188,7 @@ class VexR7100Scope final : public com::Object<com::IDispatch, com::IConnectionP
   HRESULT RaiseInvalid(std::string_view procedure, std::string_view location,
                        std::int32_t description_id);
   HRESULT SetFlag(bool* field, VARIANT_BOOL on, std::string_view name);
-  void ReadSections(com::IPropertyBag* bag);
+  void ReadSections(com::IPropertyBag* bag, com::IErrorLog* error_log);
 
   com::ComPtr<CVexR7100EZ> wrapper_;
   com::ComPtr<CIOconfiguration> io_configuration_;

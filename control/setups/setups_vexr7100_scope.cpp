@@ -3,6 +3,9 @@
 #include <unistd.h>
 
 #include <climits>
+#include <optional>
+#include <set>
+#include <string_view>
 
 #include "setup_errors.h"
 #include "setup_file_text.h"
@@ -16,6 +19,25 @@ constexpr const char* kModule = "Setups";
 std::string CurrentFolder() {
   char buffer[PATH_MAX];
   return ::getcwd(buffer, sizeof buffer) ? std::string(buffer) : std::string();
+}
+
+// The index of an entry key ("SetupName12" gives 12), or nothing.
+std::optional<std::int32_t> EntryIndexOf(const std::string& name) {
+  for (std::string_view family : kSetupEntryKeys) {
+    if (name.size() <= family.size() || name.compare(0, family.size(), family) != 0) continue;
+    const std::string_view digits = std::string_view(name).substr(family.size());
+    if (digits.size() > 5 || digits.find_first_not_of("0123456789") != std::string_view::npos ||
+        digits[0] == '0')
+      return std::nullopt;
+    const std::int32_t index = std::stoi(std::string(digits));
+    if (index > INT16_MAX) return std::nullopt;
+    return index;
+  }
+  return std::nullopt;
+}
+
+void Warn(com::IErrorLog* log, const std::string& key, const std::string& text) {
+  if (log) (void)log->AddError(Bstr(key), com::E_INVALIDARG, Bstr(text));
 }
 
 }  // namespace
@@ -114,6 +136,10 @@ HRESULT CSetupsVexR7100Scope::get_NewEnum(IUnknown** enumerator) {
 }
 
 HRESULT CSetupsVexR7100Scope::ReadProperties(com::IPropertyBag* bag) {
+  return Load(bag, nullptr);
+}
+
+HRESULT CSetupsVexR7100Scope::Load(com::IPropertyBag* bag, com::IErrorLog* log) {
   if (!bag) return com::E_POINTER;
   Variant directory{Bstr::Empty()};
   initial_directory_ =
@@ -128,28 +154,129 @@ HRESULT CSetupsVexR7100Scope::ReadProperties(com::IPropertyBag* bag) {
   last_instrument_setup_ = com::SUCCEEDED(bag->Read(Bstr("LastInstrumentSetup"), &last, nullptr))
                                ? last.BstrVal().Str()
                                : std::string();
-  Variant count{std::int16_t{0}};
-  if (com::FAILED(bag->Read(Bstr("SetupCount"), &count, nullptr))) count = Variant(std::int16_t{0});
-  for (std::int32_t i = 1; i <= count.I2(); ++i) {
-    const auto stored = com::MakeObject<CSetupVexR7100Scope>();
-    HRESULT hr = stored->ReadProperties(bag, i);
+  kept_.clear();
+  const Entries entries = EntryIndices(bag, log);
+  for (const std::int32_t index : entries.indices) {
+    std::string problem;
+    com::ComPtr<CSetupVexR7100Scope> stored;
+    HRESULT hr = CheckEntry(bag, index, &stored, &problem);
     if (com::FAILED(hr)) return hr;
-    com::ComPtr<ISetupVexR7100Scope> added;
-    hr = Add(Bstr(stored->Name()), added.ReleaseAndGetAddressOf());
-    if (com::SUCCEEDED(hr)) hr = added->Copy(stored.Get());
-    if (com::FAILED(hr)) return hr;
+    if (problem.empty() && entries.count && index > *entries.count)
+      problem = "it is numbered past " + std::string(kSetupCountKey) + " (" +
+                std::to_string(*entries.count) + ")";
+    if (problem.empty()) {
+      com::ComPtr<ISetupVexR7100Scope> added;
+      hr = Add(Bstr(stored->Name()), added.ReleaseAndGetAddressOf());
+      if (com::SUCCEEDED(hr)) hr = added->Copy(stored.Get());
+      if (com::FAILED(hr)) return hr;
+      continue;
+    }
+    KeptEntry kept;
+    for (const char* family : kSetupEntryKeys) {
+      Variant value;
+      if (com::SUCCEEDED(bag->Read(Bstr(family + std::to_string(index)), &value, nullptr)))
+        kept.emplace_back(family, std::move(value));
+    }
+    com::SetErrorInfo(0, nullptr);
+    if (kept.empty()) continue;  // a gap in the numbering: nothing to keep
+    kept_.push_back(std::move(kept));
+    Warn(log, "SetupName" + std::to_string(index),
+         "setup " + std::to_string(index) + " (SetupName" + std::to_string(index) +
+             ") is skipped: " + problem +
+             "; it stays in the file as it is until it is removed from there.");
+  }
+  return com::S_OK;
+}
+
+CSetupsVexR7100Scope::Entries CSetupsVexR7100Scope::EntryIndices(com::IPropertyBag* bag,
+                                                                 com::IErrorLog* log) {
+  Entries entries;
+  Variant stored;
+  const bool counted = com::SUCCEEDED(bag->Read(Bstr(kSetupCountKey), &stored, nullptr));
+  com::SetErrorInfo(0, nullptr);
+  if (counted) {
+    const bool integer = stored.vt() == com::VT_I2 || stored.vt() == com::VT_I4;
+    const std::int32_t number = stored.vt() == com::VT_I2 ? stored.I2()
+                                : integer                 ? stored.I4()
+                                                          : -1;
+    if (integer && number >= 0 && number <= INT16_MAX) {
+      entries.count = number;
+    } else {
+      Warn(log, kSetupCountKey,
+           std::string(kSetupCountKey) +
+               " is not a number of setups (0 to 32767); the setups the file holds are loaded.");
+    }
+  }
+  // The entries are those the bag's keys name, when it can list them: one
+  // past the count is looked at too, so that it is kept.
+  if (const auto* listed = dynamic_cast<const com::MemoryPropertyBag*>(bag)) {
+    std::set<std::int32_t> present;
+    for (const auto& [name, value] : listed->Values()) {
+      if (const auto index = EntryIndexOf(name)) present.insert(*index);
+    }
+    entries.indices.assign(present.begin(), present.end());
+    return entries;
+  }
+  // Otherwise up to the count, or with no usable count up to the first
+  // index without a name.
+  const std::int32_t last = entries.count.value_or(counted ? INT16_MAX : 0);
+  for (std::int32_t i = 1; i <= last; ++i) {
+    Variant name;
+    if (com::FAILED(bag->Read(Bstr("SetupName" + std::to_string(i)), &name, nullptr))) {
+      com::SetErrorInfo(0, nullptr);
+      if (!entries.count) break;
+    }
+    entries.indices.push_back(i);
+  }
+  return entries;
+}
+
+HRESULT CSetupsVexR7100Scope::CheckEntry(com::IPropertyBag* bag, std::int32_t index,
+                                         com::ComPtr<CSetupVexR7100Scope>* stored,
+                                         std::string* problem) {
+  const std::string suffix = std::to_string(index);
+  for (std::size_t k = 0; k < kSetupEntryKeys.size(); ++k) {
+    Variant value;
+    const std::string key = kSetupEntryKeys[k] + suffix;
+    if (com::FAILED(bag->Read(Bstr(key), &value, nullptr))) {
+      com::SetErrorInfo(0, nullptr);
+      if (k == 0) {
+        *problem = "it has no " + key;
+        return com::S_OK;
+      }
+      continue;
+    }
+    const bool is_learn_string = k == 2;
+    // Nothing stored (VT_EMPTY) is an empty value, of any key but the name.
+    if (value.vt() != com::VT_BSTR && !(k > 0 && value.vt() == com::VT_EMPTY) &&
+        !(is_learn_string && value.vt() == (com::VT_ARRAY | com::VT_UI1))) {
+      *problem = key + " holds " + com::VarTypeName(value.vt()) + ", not " +
+                 (is_learn_string ? "bytes or text" : "text");
+      return com::S_OK;
+    }
+  }
+  *stored = com::MakeObject<CSetupVexR7100Scope>();
+  const HRESULT hr = (*stored)->ReadProperties(bag, index);
+  if (com::FAILED(hr)) return hr;
+  const std::string name = (*stored)->Name();
+  if (!CSetupVexR7100Scope::IsValidName(name)) {
+    *problem =
+        "its name \"" + name + "\" is not a setup name (not empty, without spaces and \"|\")";
+  } else if (FindName(name) >= 0) {
+    *problem = "its name \"" + name + "\" is taken by an earlier setup";
   }
   return com::S_OK;
 }
 
 HRESULT CSetupsVexR7100Scope::WriteProperties(com::IPropertyBag* bag) {
   if (!bag) return com::E_POINTER;
-  if (items_.size() > static_cast<std::size_t>(INT16_MAX)) return com::DISP_E_OVERFLOW;
+  if (items_.size() + kept_.size() > static_cast<std::size_t>(INT16_MAX))
+    return com::DISP_E_OVERFLOW;
   const std::pair<const char*, Variant> values[] = {
       {"SetupsInitialDirectory", Variant(initial_directory_)},
       {"SetupsGetLearnStringOnAdd", Variant(get_learn_string_on_add_)},
       {"LastInstrumentSetup", Variant(last_instrument_setup_)},
-      {"SetupCount", Variant(static_cast<std::int16_t>(items_.size()))},
+      {kSetupCountKey, Variant(static_cast<std::int16_t>(items_.size()))},
   };
   for (const auto& [key, value] : values) {
     const HRESULT hr = bag->Write(Bstr(key), value);
@@ -159,6 +286,13 @@ HRESULT CSetupsVexR7100Scope::WriteProperties(com::IPropertyBag* bag) {
   for (const auto& entry : items_) {
     const HRESULT hr = entry.setup->WriteProperties(bag, index++);
     if (com::FAILED(hr)) return hr;
+  }
+  for (const auto& kept : kept_) {
+    for (const auto& [family, value] : kept) {
+      const HRESULT hr = bag->Write(Bstr(family + std::to_string(index)), value);
+      if (com::FAILED(hr)) return hr;
+    }
+    ++index;
   }
   return com::S_OK;
 }
@@ -186,6 +320,9 @@ HRESULT CSetupsVexR7100Scope::Copy(ISetupsVexR7100Scope* source) {
     if (com::FAILED(hr)) return hr;
     sources.push_back(setup);
   }
+  // Entries that did not load go along, so that a copy saved in place of
+  // this one (a property page applied) keeps them in the file.
+  if (const auto* same = dynamic_cast<const CSetupsVexR7100Scope*>(source)) kept_ = same->kept_;
   initial_directory_ = directory.Str();
   get_learn_string_on_add_ = on_add != com::VARIANT_FALSE;
   last_instrument_setup_ = last.Str();

@@ -6,8 +6,21 @@
 // "SetupsInitialDirectory", "SetupsGetLearnStringOnAdd",
 // "LastInstrumentSetup", "SetupCount" (16 bits) and, for each setup i,
 // "SetupName"i, "SetupComments"i, "LearnString"i, "Model"i, "Version"i.
+//
+// Loading never loses an entry: a malformed one (no name, a name that is
+// not text, not a valid setup name or already taken, a value of the wrong
+// type) is skipped with a warning naming its key, the others load, and the
+// skipped entry is written back as it was read, numbered after the setups
+// and past "SetupCount" (which counts the setups that load), until the user
+// removes it from the file. Entries numbered past "SetupCount" are skipped
+// and kept the same way. When the count is of the wrong type or out of
+// range, the entries the bag holds are loaded instead. Nothing is ever sized or
+// looped from the count alone: entries are looked for among the keys the bag
+// holds when it can list them, and otherwise up to the first index without
+// a "SetupName".
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,6 +49,14 @@ class CSetupsVexR7100Scope final : public com::Object<ISetupsVexR7100Scope> {
   HRESULT get_LastInstrumentSetup(Bstr* value) override;
   HRESULT put_LastInstrumentSetup(const Bstr& value) override;
 
+  // ReadProperties, with each skipped entry reported to `log` (may be null)
+  // under the key at fault.
+  HRESULT Load(com::IPropertyBag* bag, com::IErrorLog* log);
+
+  // Lets go of the instrument object when its owner goes (the control, a
+  // page's working copy); setting it to nothing is otherwise a fault.
+  void ReleaseInstrument() { instrument_.Reset(); }
+
   // Whether `setup` is one of this collection's members.
   bool Holds(const ISetupVexR7100Scope* setup) const;
 
@@ -53,7 +74,21 @@ class CSetupsVexR7100Scope final : public com::Object<ISetupsVexR7100Scope> {
   std::ptrdiff_t Find(const Variant& index) const;
   std::ptrdiff_t FindName(const std::string& name) const;
 
+  // An entry of the bag that did not load: its keys' families with the
+  // values they had.
+  using KeptEntry = std::vector<std::pair<std::string, Variant>>;
+  // The bag's entries to look at, and its count when that is usable.
+  struct Entries {
+    std::vector<std::int32_t> indices;
+    std::optional<std::int32_t> count;
+  };
+  static Entries EntryIndices(com::IPropertyBag* bag, com::IErrorLog* log);
+  // Reads entry `index` into `stored`, or tells why it cannot be loaded.
+  HRESULT CheckEntry(com::IPropertyBag* bag, std::int32_t index,
+                     com::ComPtr<CSetupVexR7100Scope>* stored, std::string* problem);
+
   std::vector<Entry> items_;
+  std::vector<KeptEntry> kept_;
   com::ComPtr<IDispatch> instrument_;
   std::string initial_directory_;
   bool get_learn_string_on_add_ = true;

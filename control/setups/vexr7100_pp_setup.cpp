@@ -87,7 +87,7 @@ void VexR7100PPSetup::Deactivate() {
     std::int32_t count = 0;
     while (com::SUCCEEDED(setups_->get_Count(&count)) && count > 0)
       if (com::FAILED(setups_->Remove(Variant(std::int32_t{1})))) break;
-    (void)setups_->put_CVexR7100EZPtr(nullptr);
+    setups_->ReleaseInstrument();
   }
   copied_ = false;
   scope_.SetPageExists(bit_, false);

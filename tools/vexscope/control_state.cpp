@@ -1,11 +1,12 @@
 #include "control_state.h"
 
-#include <algorithm>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "tool_errors.h"
 #include "vex/com/control_site.h"
+#include "vex/control/setups.h"
 
 namespace vex::scope {
 
@@ -29,29 +30,25 @@ void SaveControlState(StateFile& state, com::IDispatch* control) {
                            "SetupsInitialDirectory",
                            "SetupsGetLearnStringOnAdd",
                            "LastInstrumentSetup",
-                           "SetupCount",
+                           control::kSetupCountKey,
                            "DebugEnableEvent",
                            "DebugEnableMessageBox",
                            "DebugEnableMessageLog",
                            "DebugAssert"})
     keys.push_back({name, {}});
-  // The setups' keys, for as many setups as the file or the control holds.
-  std::int32_t setups = 0;
-  if (auto stored = state.Value("SetupCount")) {
-    com::Variant count;
-    if (SUCCEEDED(stored->ChangeType(com::VT_I4, &count))) setups = count.I4();
-  }
-  com::Variant collection;
-  com::Variant count;
-  if (SUCCEEDED(com::GetProperty(control, "Setups", &collection)) && collection.Dispatch() &&
-      SUCCEEDED(com::GetProperty(collection.Dispatch(), "Count", &count)))
-    setups = std::max(setups, count.I4());
-  for (std::int32_t i = 1; i <= setups; ++i) {
-    const std::string n = std::to_string(i);
-    for (const char* name : {"SetupName", "SetupComments", "LearnString", "Model", "Version"})
-      keys.push_back({name + n, {}});
-  }
-  state.Save(keys, [&](com::IPropertyBag* bag) { return com::SaveControl(control, bag); });
+  // The setups' keys, numbered from 1: those the file holds and those the
+  // control writes, however many (never counted from "SetupCount", which
+  // the file may hold wrong).
+  const auto setup_key = [](const std::string& name) {
+    for (std::string_view family : control::kSetupEntryKeys) {
+      if (name.size() > family.size() && name.compare(0, family.size(), family) == 0 &&
+          name.find_first_not_of("0123456789", family.size()) == std::string::npos)
+        return true;
+    }
+    return false;
+  };
+  state.Save(
+      keys, [&](com::IPropertyBag* bag) { return com::SaveControl(control, bag); }, setup_key);
 }
 
 }  // namespace vex::scope

@@ -213,7 +213,10 @@ int main(int argc, char** argv) {
   }
   if (panel->parsed() && state_path.empty()) state_path = DefaultControlStatePath();
   try {
-    state = StateFile::Open(state_path);
+    // The interactive commands do not keep others waiting while the user
+    // works; every other command holds the file from reading to saving.
+    const bool interactive = pages->parsed() || panel->parsed() || shell->parsed() || sim->parsed();
+    state = StateFile::Open(state_path, !interactive, &std::cerr);
   } catch (const AutomationError& e) {
     std::cerr << ErrorLine(e) << std::endl;
     return 1;
@@ -268,7 +271,8 @@ int main(int argc, char** argv) {
       const bool set_address = address_option->count() > 0 || (!state.Value(kStateAddressKey) &&
                                                                options.address != kDefaultAddress);
       session.OpenControl(options, state.IsSaved() ? state.Bag() : nullptr, set_address,
-                          shell->parsed() || demo->parsed() || commands.TouchesInstrument());
+                          shell->parsed() || demo->parsed() || commands.TouchesInstrument(),
+                          state.Warnings());
     } else {
       session.Open(options);
     }

@@ -177,8 +177,9 @@ int RunHostedOnQt(StateFile& state, const char* command, std::ostream& err, cons
     LinkedControlClass linked;
     auto site = com::MakeObject<com::ControlSite>(true);
     com::ComPtr<com::IDispatch> control;
-    const com::HRESULT hr = com::HostControl(control::kScopeControlProgID, site.Get(),
-                                             state.IsSaved() ? state.Bag() : nullptr, &control);
+    const com::HRESULT hr =
+        com::HostControl(control::kScopeControlProgID, site.Get(),
+                         state.IsSaved() ? state.Bag() : nullptr, &control, state.Warnings());
     if (com::FAILED(hr))
       err << ErrorLine(TakeAutomationError(hr)) << std::endl;
     else

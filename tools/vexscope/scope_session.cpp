@@ -71,10 +71,10 @@ void ScopeSession::Open(const SessionOptions& options) {
 }
 
 void ScopeSession::OpenControl(const SessionOptions& options, com::IPropertyBag* saved,
-                               bool address_given, bool connect) {
+                               bool address_given, bool connect, com::IErrorLog* warnings) {
   EnsureServersRegistered(ProgramFolder() + "/../lib");
   auto site = com::MakeObject<com::ControlSite>(true);
-  com::HRESULT hr = com::HostControl(kControlProgID, site.Get(), saved, &root_);
+  com::HRESULT hr = com::HostControl(kControlProgID, site.Get(), saved, &root_, warnings);
   if (FAILED(hr)) {
     AutomationError error = TakeAutomationError(hr);
     throw AutomationError(hr, std::string("creating ") + kControlProgID + ": " + error.what());

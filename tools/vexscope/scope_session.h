@@ -67,8 +67,9 @@ class ScopeSession {
   // running mode: its state loaded from `saved` (null: a new control), the
   // address set when `address_given`, and, when `connect`, Initialize
   // followed by the options. Members are then reached from the control.
+  // What the control skips while loading goes to `warnings` when given.
   void OpenControl(const SessionOptions& options, com::IPropertyBag* saved, bool address_given,
-                   bool connect);
+                   bool connect, com::IErrorLog* warnings = nullptr);
   // Closes the connection (Close on the server, CloseConnection on the
   // control); throws AutomationError.
   void Close();

@@ -244,7 +244,8 @@ int SetupCommands::Run(StateFile& state, const SessionOptions& options, bool add
     if (through_control) {
       const bool set_address =
           address_given || (!state.Value(kStateAddressKey) && options.address != kDefaultAddress);
-      session.OpenControl(options, state.IsSaved() ? state.Bag() : nullptr, set_address, connects);
+      session.OpenControl(options, state.IsSaved() ? state.Bag() : nullptr, set_address, connects,
+                          state.Warnings());
     }
     Collection setups = through_control ? Collection(session.Root()) : Collection();
     const auto finish = [&] {

@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <iostream>
+#include <map>
 
+#include "load_warnings.h"
 #include "tool_errors.h"
 #include "vex/com/error_info.h"
 
@@ -11,16 +14,30 @@ namespace vex::scope {
 
 StateFile::StateFile() : memory_(com::MakeObject<com::MemoryPropertyBag>()) {}
 
-StateFile StateFile::Open(const std::string& path) {
+StateFile StateFile::Open(const std::string& path, bool lock, std::ostream* notes) {
   StateFile state;
   if (path.empty()) return state;
+  // Open reads an existing file (failing on one that is not a bag) and
+  // gives an empty bag bound to the path when the file is missing.
+  com::HRESULT hr = com::S_OK;
+  if (!lock) {
+    hr = com::FilePropertyBag::Open(path, &state.file_);
+  } else {
+    using std::chrono::milliseconds;
+    const milliseconds first{1000};
+    hr = com::FilePropertyBag::OpenLocked(path, first, &state.file_);
+    if (hr == com::STG_E_LOCKVIOLATION) {
+      (void)com::TakeErrorDetails();
+      if (notes) *notes << "vexscope: waiting for another program using " << path << std::endl;
+      hr = com::FilePropertyBag::OpenLocked(path, kLockWait - first, &state.file_);
+    }
+  }
+  if (FAILED(hr)) throw TakeAutomationError(hr);
+  // Whether the file is there is read under the lock, as the values are.
   std::error_code error;
   state.saved_ = std::filesystem::exists(path, error);
   state.path_ = path;
-  // Open reads an existing file (failing on one that is not a bag) and
-  // gives an empty bag bound to the path when the file is missing.
-  const com::HRESULT hr = com::FilePropertyBag::Open(path, &state.file_);
-  if (FAILED(hr)) throw TakeAutomationError(hr);
+  state.warnings_ = com::MakeObject<LoadWarnings>(path, std::cerr);
   return state;
 }
 
@@ -49,27 +66,38 @@ std::string StateFile::Address(const std::optional<std::string>& option) const {
 }
 
 void StateFile::Save(std::span<const StateKey> keys,
-                     const std::function<com::HRESULT(com::IPropertyBag*)>& write) {
+                     const std::function<com::HRESULT(com::IPropertyBag*)>& write,
+                     const std::function<bool(const std::string&)>& owns) {
   if (!file_) return;
   // Work on a copy so that a failing part leaves the file's bag as it was.
   auto scratch = com::MakeObject<com::MemoryPropertyBag>();
   for (const auto& [name, value] : file_->Values()) (void)scratch->Write(com::Bstr(name), value);
-  for (const auto& key : keys) scratch->Remove(key.name);
+  std::map<std::string, com::Variant> owned;
+  for (const auto& key : keys) owned.emplace(key.name, key.default_value);
+  if (owns) {
+    for (const auto& [name, value] : file_->Values())
+      if (owns(name)) owned.emplace(name, com::Variant());
+  }
+  for (const auto& [name, fallback] : owned) scratch->Remove(name);
   const com::HRESULT hr = write(scratch.Get());
   if (FAILED(hr)) throw TakeAutomationError(hr);
-  for (const auto& key : keys) {
-    auto found = scratch->Values().find(key.name);
-    if (found != scratch->Values().end() && !key.default_value.IsEmpty() &&
-        SameValue(found->second, key.default_value)) {
-      scratch->Remove(key.name);
+  if (owns) {
+    for (const auto& [name, value] : scratch->Values())
+      if (owns(name)) owned.emplace(name, com::Variant());
+  }
+  for (const auto& [name, fallback] : owned) {
+    auto found = scratch->Values().find(name);
+    if (found != scratch->Values().end() && !fallback.IsEmpty() &&
+        SameValue(found->second, fallback)) {
+      scratch->Remove(name);
     }
   }
-  for (const auto& key : keys) {
-    auto found = scratch->Values().find(key.name);
+  for (const auto& [name, fallback] : owned) {
+    auto found = scratch->Values().find(name);
     if (found == scratch->Values().end()) {
-      file_->Remove(key.name);
+      file_->Remove(name);
     } else {
-      const com::HRESULT put = file_->Write(com::Bstr(key.name), found->second);
+      const com::HRESULT put = file_->Write(com::Bstr(name), found->second);
       if (FAILED(put)) throw TakeAutomationError(put);
     }
   }

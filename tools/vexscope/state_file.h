@@ -15,6 +15,14 @@
 //     now at their default are removed again; every other key of the file
 //     is kept untouched. The file is rewritten through a temporary file and a
 //     rename. Without `--state` nothing is written.
+//   - A command that runs to its end by itself opens the file locked
+//     (Open with `lock`): it holds the file's lock from reading to saving,
+//     so that two commands at once (two `setup get`s, say) each keep what
+//     they add; the second one waits for the first, saying so on stderr
+//     when that takes more than a second, for at most kLockWait. The
+//     interactive commands (panel, pages, shell) do not hold it while the
+//     user works; their saves merge their own changes into the file as it
+//     is then.
 //
 // Keys in use: "Address" (SaveAddress); the I/O configuration's
 // "ActiveAddressInstrumentID", "DTROnly", "SearchCriteria"; the setups
@@ -24,8 +32,10 @@
 // that cannot be read or written), as the tool's other units do.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <optional>
+#include <ostream>
 #include <span>
 #include <string>
 
@@ -47,8 +57,13 @@ class StateFile {
  public:
   // No file: new state, nothing is ever written.
   StateFile();
-  // Reads `path` (missing: new state, written on the first Save).
-  static StateFile Open(const std::string& path);
+  // How long a command waits for another one holding the file.
+  static constexpr std::chrono::seconds kLockWait{600};
+
+  // Reads `path` (missing: new state, written on the first Save), holding
+  // its lock until this object goes when `lock`; a note of the wait goes to
+  // `notes`.
+  static StateFile Open(const std::string& path, bool lock = false, std::ostream* notes = nullptr);
 
   bool HasFile() const { return !path_.empty(); }
   // Whether the file existed: the parts read their keys from it.
@@ -60,6 +75,10 @@ class StateFile {
   // The stored value of `name`, or nullopt.
   std::optional<com::Variant> Value(const std::string& name) const;
 
+  // Where the control's warnings about what it skips while loading the
+  // file go (stderr); null without a file.
+  com::IErrorLog* Warnings() const { return warnings_.Get(); }
+
   // `option` (-a) when given, else the file's "Address", else
   // $VEXSCOPE_ADDRESS when set and not empty, else "GPIB0::7::INSTR".
   std::string Address(const std::optional<std::string>& option) const;
@@ -67,8 +86,11 @@ class StateFile {
   // Writes one part's keys as the rules above say and commits the file.
   // `write` gets the bag; a failure it returns is thrown and nothing is
   // committed.
+  // `owns` adds the keys of a family (numbered entries, say) that the part
+  // owns wherever they are, in the file or in what the part writes.
   void Save(std::span<const StateKey> keys,
-            const std::function<com::HRESULT(com::IPropertyBag*)>& write);
+            const std::function<com::HRESULT(com::IPropertyBag*)>& write,
+            const std::function<bool(const std::string&)>& owns = {});
   // Saves "Address" (removed when it is the default address).
   void SaveAddress(const std::string& address);
 
@@ -81,6 +103,7 @@ class StateFile {
   bool saved_ = false;
   com::ComPtr<com::FilePropertyBag> file_;
   com::ComPtr<com::MemoryPropertyBag> memory_;
+  com::ComPtr<com::IErrorLog> warnings_;
 };
 
 }  // namespace vex::scope

@@ -23,7 +23,7 @@ HRESULT ControlSite::OnPropertyChanged(const Bstr& name) {
 }
 
 HRESULT HostControl(std::string_view prog_id, IControlSite* site, IPropertyBag* bag,
-                    ComPtr<IDispatch>* control) {
+                    ComPtr<IDispatch>* control, IErrorLog* error_log) {
   if (!control) return E_POINTER;
   ComPtr<IDispatch> created;
   HRESULT hr = CreateObjectByProgID(prog_id, &created);
@@ -38,7 +38,7 @@ HRESULT HostControl(std::string_view prog_id, IControlSite* site, IPropertyBag* 
     hr = hosted->SetClientSite(site);
     if (FAILED(hr)) return hr;
   }
-  hr = bag ? persist->Load(bag, nullptr) : persist->InitNew();
+  hr = bag ? persist->Load(bag, error_log) : persist->InitNew();
   if (FAILED(hr)) return hr;
   *control = std::move(created);
   return S_OK;

@@ -187,6 +187,107 @@ TEST_F(SetupsTest, PersistenceWritesTheKeysAndReadsOnlySetupCountOfThem) {
   EXPECT_EQ(count, 0);
 }
 
+// What a control skips while loading, as a host's error log sees it.
+class RecordingLog : public Object<IErrorLog> {
+ public:
+  HRESULT AddError(const Bstr& name, HRESULT, const Bstr& text) override {
+    keys.push_back(name.Str());
+    texts.push_back(text.Str());
+    return S_OK;
+  }
+  std::vector<std::string> keys;
+  std::vector<std::string> texts;
+};
+
+// A bag of another host, which cannot list its keys.
+class ForeignBag : public Object<IPropertyBag> {
+ public:
+  HRESULT Read(const Bstr& name, Variant* value, IErrorLog* log) override {
+    ++reads;
+    return inner->Read(name, value, log);
+  }
+  HRESULT Write(const Bstr& name, const Variant& value) override {
+    return inner->Write(name, value);
+  }
+  ComPtr<MemoryPropertyBag> inner = MakeObject<MemoryPropertyBag>();
+  int reads = 0;
+};
+
+// Malformed entries are reported under their key and written back after
+// the setups that loaded, whole, past the count; a copy carries them.
+TEST_F(SetupsTest, MalformedEntriesAreReportedAndWrittenBackAfterTheSetups) {
+  auto bag = MakeObject<MemoryPropertyBag>();
+  ASSERT_EQ(bag->Write(Bstr("SetupCount"), Variant(std::int16_t{5})), S_OK);
+  ASSERT_EQ(bag->Write(Bstr("SetupName1"), Variant("Bench")), S_OK);
+  ASSERT_EQ(bag->Write(Bstr("SetupName2"), Variant("bench")), S_OK);
+  ASSERT_EQ(bag->Write(Bstr("SetupComments2"), Variant("second")), S_OK);
+  ASSERT_EQ(bag->Write(Bstr("SetupName3"), Variant("a b")), S_OK);
+  ASSERT_EQ(bag->Write(Bstr("SetupName4"), Variant("Spare")), S_OK);
+  ASSERT_EQ(bag->Write(Bstr("Model4"), Variant(std::int32_t{3})), S_OK);
+  ASSERT_EQ(bag->Write(Bstr("SetupComments5"), Variant("no name")), S_OK);
+  ASSERT_EQ(bag->Write(Bstr("SetupName7"), Variant("Late")), S_OK);
+  auto log = MakeObject<RecordingLog>();
+  auto loaded = MakeObject<CSetupsVexR7100Scope>();
+  ASSERT_EQ(loaded->Load(bag.Get(), log.Get()), S_OK);
+  std::int32_t count = 0;
+  ASSERT_EQ(loaded->get_Count(&count), S_OK);
+  EXPECT_EQ(count, 1);
+  EXPECT_THAT(log->keys,
+              ElementsAre("SetupName2", "SetupName3", "SetupName4", "SetupName5", "SetupName7"));
+  EXPECT_THAT(log->texts[0], HasSubstr("taken by an earlier setup"));
+  EXPECT_THAT(log->texts[2], HasSubstr("Model4 holds VT_I4"));
+  EXPECT_THAT(log->texts[3], HasSubstr("no SetupName5"));
+  EXPECT_THAT(log->texts[4], HasSubstr("past SetupCount (5)"));
+
+  auto copy = MakeObject<CSetupsVexR7100Scope>();
+  ASSERT_EQ(copy->Copy(loaded.Get()), S_OK);
+  auto written = MakeObject<MemoryPropertyBag>();
+  ASSERT_EQ(copy->WriteProperties(written.Get()), S_OK);
+  const auto& values = written->Values();
+  EXPECT_EQ(values.at("SetupCount").I2(), 1);
+  EXPECT_EQ(values.at("SetupName1").BstrVal(), "Bench");
+  EXPECT_EQ(values.at("SetupName2").BstrVal(), "bench");
+  EXPECT_EQ(values.at("SetupComments2").BstrVal(), "second");
+  EXPECT_EQ(values.at("SetupName3").BstrVal(), "a b");
+  EXPECT_EQ(values.at("Model4").I4(), 3);
+  EXPECT_FALSE(values.count("SetupName5"));
+  EXPECT_EQ(values.at("SetupComments5").BstrVal(), "no name");
+  EXPECT_EQ(values.at("SetupName6").BstrVal(), "Late");
+
+  // Loaded again, the same entries are skipped again and nothing grows.
+  auto again = MakeObject<CSetupsVexR7100Scope>();
+  auto second_log = MakeObject<RecordingLog>();
+  ASSERT_EQ(again->Load(written.Get(), second_log.Get()), S_OK);
+  EXPECT_EQ(second_log->keys.size(), 5u);
+  auto rewritten = MakeObject<MemoryPropertyBag>();
+  ASSERT_EQ(again->WriteProperties(rewritten.Get()), S_OK);
+  EXPECT_EQ(rewritten->Values().size(), values.size());
+}
+
+// A count that is no count is reported and never looped over: a bag that
+// can list its keys gives its entries, another one is read up to its first
+// missing name.
+TEST_F(SetupsTest, ABadCountIsReportedAndNeverLoopedOver) {
+  for (const Variant& count :
+       {Variant(std::int32_t{2000000000}), Variant("many"), Variant(std::int16_t{-1})}) {
+    auto foreign = MakeObject<ForeignBag>();
+    ASSERT_EQ(foreign->Write(Bstr("SetupCount"), count), S_OK);
+    ASSERT_EQ(foreign->Write(Bstr("SetupName1"), Variant("One")), S_OK);
+    ASSERT_EQ(foreign->Write(Bstr("SetupName2"), Variant("Two")), S_OK);
+    for (IPropertyBag* bag : {static_cast<IPropertyBag*>(foreign.Get()),
+                              static_cast<IPropertyBag*>(foreign->inner.Get())}) {
+      auto log = MakeObject<RecordingLog>();
+      auto loaded = MakeObject<CSetupsVexR7100Scope>();
+      ASSERT_EQ(loaded->Load(bag, log.Get()), S_OK);
+      std::int32_t loaded_count = 0;
+      ASSERT_EQ(loaded->get_Count(&loaded_count), S_OK);
+      EXPECT_EQ(loaded_count, 2);
+      EXPECT_THAT(log->keys, ElementsAre("SetupCount"));
+    }
+    EXPECT_LT(foreign->reads, 100);
+  }
+}
+
 // Mended: Copy from the collection itself emptied it.
 TEST_F(SetupsTest, CopyTakesAnotherCollectionAndCopyFromItselfChangesNothing) {
   Add("Bench")->GetFromInstrument();

@@ -10,11 +10,18 @@
 // such as the command line, through Vex9100CreateSetups.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "vex/com/com.h"
 
 namespace vex::control {
+
+// The property-bag keys of the setups: the count, and for each setup i
+// (from 1) one key of each family followed by i ("SetupName1", ...).
+inline constexpr const char* kSetupCountKey = "SetupCount";
+inline constexpr std::array<const char*, 5> kSetupEntryKeys = {"SetupName", "SetupComments",
+                                                               "LearnString", "Model", "Version"};
 
 using com::Bstr;
 using com::HRESULT;

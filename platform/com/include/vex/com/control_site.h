@@ -72,9 +72,10 @@ class ControlSite : public Object<IControlSite> {
 
 // Creates the control of `prog_id`, gives it `site` (may be null: no host,
 // design time), then loads it from `bag`, or starts it new when `bag` is
-// null. The control's dispatch interface is returned.
+// null. The control's dispatch interface is returned. What the control
+// cannot take from the bag and skips goes to `error_log` when given.
 [[nodiscard]] HRESULT HostControl(std::string_view prog_id, IControlSite* site, IPropertyBag* bag,
-                                  ComPtr<IDispatch>* control);
+                                  ComPtr<IDispatch>* control, IErrorLog* error_log = nullptr);
 // Saves a control's state into `bag` (IPersistPropertyBag::Save).
 [[nodiscard]] HRESULT SaveControl(IUnknown* control, IPropertyBag* bag);
 
