@@ -185,5 +185,34 @@ TEST_F(StateFileUse, ABadSetupCountLoadsTheEntriesThere) {
   EXPECT_THAT(Scope({"setup", "list"}).out, Not(HasSubstr("Two")));
 }
 
+// A command run with the debug log on logs what happened, and no assertion
+// that did not fail: loading and saving the state is no fault.
+TEST_F(StateFileUse, ARunWithTheDebugLogOnLogsNoFalseAssertion) {
+  const std::string logs = folder_ + "/logs";
+  fs::create_directories(logs);
+  const json on = {{"type", "VT_BOOL"}, {"value", true}};
+  WriteState({{"DebugEnabled", on}, {"DebugEnableMessageLog", on}, {"DebugAssert", on}});
+  const char* saved = std::getenv("TMPDIR");
+  const std::string kept = saved ? saved : "";
+  setenv("TMPDIR", logs.c_str(), 1);
+  // Each run starts the log afresh.
+  const auto log_of = [&](std::vector<std::string> args) {
+    ToolRun run = Scope(std::move(args));
+    EXPECT_EQ(run.status, 0) << run.err;
+    std::ifstream in(logs + "/VexScope.DBG");
+    EXPECT_TRUE(in) << "the debug log is written";
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  };
+  const std::string saving = log_of({"set", "FontSize", "12"});
+  const std::string listing = log_of({"setup", "list"});
+  if (kept.empty())
+    unsetenv("TMPDIR");
+  else
+    setenv("TMPDIR", kept.c_str(), 1);
+  EXPECT_THAT(saving, HasSubstr("UserControl_WriteProperties"));
+  EXPECT_THAT(saving, Not(HasSubstr("Assertion")));
+  EXPECT_THAT(listing, Not(HasSubstr("Assertion")));
+}
+
 }  // namespace
 }  // namespace vex::scope::test
