@@ -15,6 +15,7 @@
 #include "port_listing.h"
 #include "result_printer.h"
 #include "scope_session.h"
+#include "address_check.h"
 #include "script_shell.h"
 #include "server_registration.h"
 #include "session_commands.h"
@@ -274,6 +275,9 @@ int main(int argc, char** argv) {
                           shell->parsed() || demo->parsed() || commands.TouchesInstrument(),
                           state.Warnings());
     } else {
+      // A bad address fails here with the grammar's message, as test and
+      // search do, before the server is created.
+      CheckAddress(options.address);
       session.Open(options);
     }
     int status = 0;
