@@ -197,15 +197,25 @@ void VexR7100Scope::ReadSections(com::IPropertyBag* bag, com::IErrorLog* error_l
   CDebug& debug = CDebug::ForThisThread();
   // Each item and section is read on its own: a bad one is logged and keeps
   // its default, and everything after it still loads.
+  // A value the control refuses is reported to the host's log with the
+  // reason and the value used instead.
+  const auto skipped = [&](const char* key, const std::string& instead) {
+    const com::ErrorDetails why = com::TakeErrorDetails();
+    if (error_log) {
+      (void)error_log->AddError(Bstr(key), kStatusInvalidValue,
+                                Bstr(std::string(key) + " is skipped: " + why.description.Str() +
+                                     "; " + instead + " is used instead."));
+    }
+  };
   const std::int32_t code = ReadI4(bag, "CountryCode", VexR7100_Language_English);
   if (com::FAILED(put_CountryCode(code))) {
     debug.Assert(false, "False", kModule, "UserControl_ReadProperties", "CountryCode");
-    com::SetErrorInfo(0, nullptr);
+    skipped("CountryCode", "the current language");
   }
   const std::string address = ReadString(bag, "Address", kDefaultAddress);
   if (com::FAILED(io_configuration_->SetActiveAddress(address))) {
     debug.Assert(false, "False", kModule, "UserControl_ReadProperties", "Address");
-    com::SetErrorInfo(0, nullptr);
+    skipped("Address", kDefaultAddress);
     (void)io_configuration_->SetActiveAddress(kDefaultAddress);
   }
   font_name_ = ReadString(bag, "FontName", kInitialFontName);

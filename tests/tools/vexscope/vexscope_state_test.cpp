@@ -185,6 +185,18 @@ TEST_F(StateFileUse, ABadSetupCountLoadsTheEntriesThere) {
   EXPECT_THAT(Scope({"setup", "list"}).out, Not(HasSubstr("Two")));
 }
 
+// A stored address or language the control refuses is reported with why
+// and what is used instead.
+TEST_F(StateFileUse, ARefusedAddressOrLanguageIsReported) {
+  WriteState({{"Address", Text("COM1::Parity=Z")},
+              {"CountryCode", {{"type", "VT_I4"}, {"value", 12345}}}});
+  ToolRun get = Scope({"get", "FontSize"});
+  ASSERT_EQ(get.status, 0) << get.err;
+  EXPECT_THAT(get.err, HasSubstr("Address is skipped: invalid address \"COM1::Parity=Z\""));
+  EXPECT_THAT(get.err, HasSubstr("GPIB0::7::INSTR is used instead"));
+  EXPECT_THAT(get.err, HasSubstr("CountryCode is skipped"));
+}
+
 // A command run with the debug log on logs what happened, and no assertion
 // that did not fail: loading and saving the state is no fault.
 TEST_F(StateFileUse, ARunWithTheDebugLogOnLogsNoFalseAssertion) {
