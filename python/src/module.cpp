@@ -54,21 +54,40 @@ LateBoundObject Create(const std::string& prog_id) {
   return LateBoundObject(std::move(object), std::this_thread::get_id());
 }
 
+// What a control skips while loading its state, kept until the interpreter
+// is held again.
+class CollectedWarnings final : public com::Object<com::IErrorLog> {
+ public:
+  com::HRESULT AddError(const com::Bstr&, com::HRESULT, const com::Bstr& text) override {
+    texts.push_back(text.Str());
+    return com::S_OK;
+  }
+  std::vector<std::string> texts;
+};
+
 // Creates a control as a host in running mode: a site of its own, then its
 // state loaded from the property-bag file `state_path` (a missing file or
-// none: the control starts new).
+// none: the control starts new). What the control skips in the file (a
+// malformed setup entry, say) is given as a UserWarning naming the file.
 LateBoundObject HostControl(const std::string& prog_id, const std::string& state_path) {
   com::ComPtr<com::IDispatch> object;
   com::HRESULT hr = com::S_OK;
+  auto warnings = com::MakeObject<CollectedWarnings>();
   {
     py::gil_scoped_release release;
     com::ComPtr<com::FilePropertyBag> bag;
     const bool saved = !state_path.empty() && std::filesystem::exists(state_path);
     if (saved) hr = com::FilePropertyBag::Open(state_path, &bag);
     auto site = com::MakeObject<com::ControlSite>(true);
-    if (com::SUCCEEDED(hr)) hr = com::HostControl(prog_id, site.Get(), bag.Get(), &object);
+    if (com::SUCCEEDED(hr))
+      hr = com::HostControl(prog_id, site.Get(), bag.Get(), &object, warnings.Get());
   }
   if (com::FAILED(hr)) LateBoundObject::RaiseAutomationError(hr);
+  if (!warnings->texts.empty()) {
+    const py::object warn = py::module_::import("warnings").attr("warn");
+    for (const std::string& text : warnings->texts)
+      warn(TextToPython(state_path + ": " + text), py::handle(PyExc_UserWarning), 2);
+  }
   return LateBoundObject(std::move(object), std::this_thread::get_id());
 }
 

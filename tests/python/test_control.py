@@ -46,6 +46,22 @@ def test_state_is_saved_and_loaded_with_only_changed_keys(tmp_path):
     assert second.Setups.Count == 1
 
 
+def test_a_malformed_setup_entry_is_a_warning_and_stays_in_the_file(tmp_path):
+    state = tmp_path / "scope.json"
+    text = lambda value: {"type": "VT_BSTR", "value": value}
+    state.write_text(json.dumps({"format": "vexcom-property-bag", "version": 1, "values": {
+        "SetupCount": {"type": "VT_I2", "value": 2},
+        "SetupName1": text("Bench"), "SetupName2": text("x|y")}}))
+    with pytest.warns(UserWarning, match=r"SetupName2.*not a setup name"):
+        control = vexscope.Control(state=state)
+    assert control.Setups.Count == 1
+    control.FontSize = 12
+    control.save()
+    values = json.loads(state.read_text())["values"]
+    assert values["SetupName2"]["value"] == "x|y"
+    assert values["SetupCount"]["value"] == 1
+
+
 def test_state_keeps_strings_and_file_names_that_are_not_utf8(tmp_path):
     folder = tmp_path / os.fsdecode(b"caf\xe9")
     folder.mkdir()
