@@ -288,8 +288,23 @@ HRESULT CSetupVexR7100Scope::ReadFromFile(const Bstr& file_name) {
   } else if (com::SUCCEEDED(older->IsACompatibleFile(file_name, &compatible)) && compatible) {
     reader = older.Get();
   } else {
-    return RaiseSetupError(kNotASetupFile, kTextOpenSetupFile, kTextNotASetupFile,
-                           "(setup file of a known format)", kModule, "ReadFromFile");
+    // The control's text, then the file it is about.
+    (void)RaiseSetupError(kNotASetupFile, kTextOpenSetupFile, kTextNotASetupFile,
+                          "(setup file of a known format)", kModule, "ReadFromFile");
+    const com::ErrorDetails raised = com::TakeErrorDetails();
+    std::string text = raised.description.Str();
+    std::string stop;
+    for (const char* mark : {".", "\xe3\x80\x82"}) {
+      const std::string_view end(mark);
+      if (text.size() >= end.size() &&
+          text.compare(text.size() - end.size(), end.size(), end) == 0) {
+        stop = end;
+        text.resize(text.size() - end.size());
+        break;
+      }
+    }
+    return com::ReportRichError(kNotASetupFile, text + " (" + file_name.Str() + ")" + stop,
+                                raised.source.Str());
   }
   HRESULT hr = reader->ReadFile(file_name);
   if (com::FAILED(hr)) return hr;

@@ -344,7 +344,7 @@ TEST_F(SetupsTest, FilesOfNeitherFormatAreNoSetupFiles) {
   EXPECT_EQ(bench->ReadFromFile(Bstr(path)), kNotASetupFile);
   const RaisedError error = TakeRaised();
   EXPECT_EQ(error.source, "Open Setup File");
-  EXPECT_EQ(error.description, "The selected file is not a setup file.");
+  EXPECT_EQ(error.description, "The selected file is not a setup file (" + path + ").");
 
   // Saved and loaded under any extension: the content decides.
   ASSERT_EQ(bench->GetFromInstrument(), S_OK);

@@ -151,7 +151,8 @@ TEST_F(SetupCommand, RefusalsPrintStatusAndDescription) {
 
   std::ofstream(folder_ + "/notes.txt") << "not a setup\n";
   ToolRun notes = Setup("s.json", {"open", folder_ + "/notes.txt"});
-  EXPECT_EQ(notes.err, "error 0x80040141: The selected file is not a setup file.\n");
+  EXPECT_EQ(notes.err, "error 0x80040141: The selected file is not a setup file (" + folder_ +
+                           "/notes.txt).\n");
 
   ASSERT_EQ(Setup("s.json", {"remove", "bench"}).status, 0);
   ASSERT_EQ(Setup("s.json", {"remove", "Lab_1"}).status, 0);
