@@ -151,7 +151,8 @@ TEST_F(ControlState, SetupErrorsComeInTheControlsLanguageAndKeepTheFile) {
   ToolRun run = Scope({"setup", "open", notes});
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.err,
-            "error 0x80040141: Die ausgew\u00e4hlte Datei ist keine Konfigurationsdatei.\n");
+            "error 0x80040141: Die ausgew\u00e4hlte Datei ist keine Konfigurationsdatei (" + notes +
+                ").\n");
   // get connects through the control's Initialize: nothing answers there.
   run = Scope({"-a", "GPIB0::3::INSTR", "setup", "get", "Bench"});
   EXPECT_EQ(run.status, 1);
