@@ -3,6 +3,8 @@
 // holds what is plain Python: Dispatch, connect, constants, events).
 #include <pybind11/stl.h>
 
+#include <algorithm>
+#include <cctype>
 #include <filesystem>
 
 #include "late_bound_object.h"
@@ -52,6 +54,19 @@ LateBoundObject Create(const std::string& prog_id) {
     LateBoundObject::RaiseAutomationError(hr);
   }
   return LateBoundObject(std::move(object), std::this_thread::get_id());
+}
+
+// Whether the object has a member of this name, in any letter case.
+bool HasMember(const LateBoundObject& object, std::string_view name) {
+  for (const std::string& member : object.MemberNames()) {
+    if (member.size() == name.size() &&
+        std::equal(member.begin(), member.end(), name.begin(), [](char a, char b) {
+          return std::tolower(static_cast<unsigned char>(a)) ==
+                 std::tolower(static_cast<unsigned char>(b));
+        }))
+      return true;
+  }
+  return false;
 }
 
 // What a control skips while loading its state, kept until the interpreter
@@ -212,6 +227,28 @@ PYBIND11_MODULE(_vexscope, m) {
              return names;
            })
       .def("__iter__", [](LateBoundObject& self) { return py::iter(self.Items()); })
+      // len() of a collection is its Count, as dynamic dispatch elsewhere
+      // gives it; an object is true whether or not it has one.
+      .def("__len__",
+           [](LateBoundObject& self) {
+             if (!HasMember(self, "Count"))
+               throw py::type_error("object of type '" + self.Table().Name() +
+                                    "' has no len(): it has no Count member");
+             return self.GetAttribute("Count").cast<py::ssize_t>();
+           })
+      .def("__bool__", [](const LateBoundObject&) { return true; })
+      // `with vexscope.connect(...) as scope:` closes the connection on the
+      // way out, by the object's Close or CloseConnection when it has one.
+      .def("__enter__", [](py::object self) { return self; })
+      .def("__exit__",
+           [](LateBoundObject& self, const py::args&) {
+             for (const char* name : {"Close", "CloseConnection"}) {
+               if (!HasMember(self, name)) continue;
+               self.Run(name, com::MemberAction::kCall, py::tuple(), py::dict());
+               break;
+             }
+             return false;
+           })
       .def("__repr__", [](const LateBoundObject& self) { return TextToPython(self.Repr()); })
       // An operator: compared with anything else, NotImplemented (so False).
       .def("__eq__", &LateBoundObject::SameObject, py::is_operator())

@@ -41,8 +41,32 @@ import enum
 import inspect
 import os
 
-from . import _vexscope
-from ._config import LIBRARY_DIR
+from ._config import LIBRARY_DIR, PYTHON_EXECUTABLE, PYTHON_VERSION
+
+
+def _import_extension():
+    # The extension is built for one interpreter, with numpy: under another
+    # one (a venv, pyenv) it may not load, or load without numpy. Say which
+    # interpreter this is and which one it is built for.
+    import sys
+    here = "%s (Python %d.%d)" % (sys.executable, sys.version_info[0], sys.version_info[1])
+    built = "%s (Python %s)" % (PYTHON_EXECUTABLE, PYTHON_VERSION)
+    try:
+        import numpy  # noqa: F401
+    except ImportError as error:
+        raise ImportError("vexscope needs numpy, which %s does not have (%s); the package is built "
+                          "for %s: run that interpreter, or install numpy for this one"
+                          % (here, error, built)) from error
+    try:
+        from . import _vexscope as extension
+    except ImportError as error:
+        raise ImportError("vexscope's extension does not load in %s: it is built for %s (%s); "
+                          "run that interpreter, or build the package for this one"
+                          % (here, built, error)) from error
+    return extension
+
+
+_vexscope = _import_extension()
 
 __all__ = ["AutomationError", "Control", "Dispatch", "DispatchWithEvents", "Object", "Table", "connect",
            "constants", "DEFAULT_ADDRESS", "SERVER_PROGID", "RPC_E_WRONG_THREAD"]
@@ -229,6 +253,15 @@ class Control:
             _vexscope.unadvise(self.__dict__["_control"], EVENT_INTERFACES["SupportMessage"],
                                cookie)
             self.__dict__["_cookie"] = None
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        """Stops the events and closes the control's connection."""
+        self.close()
+        self.__dict__["_control"].CloseConnection()
+        return False
 
     def __del__(self):
         try:

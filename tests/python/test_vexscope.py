@@ -175,3 +175,25 @@ def test_a_call_from_another_thread_is_refused(scope):
     thread.join()
     assert caught and caught[0].hresult == vexscope.RPC_E_WRONG_THREAD
     assert isinstance(scope.Utilities.InstrumentModel, str)  # its own thread still may
+
+
+def test_len_is_the_count_and_with_closes_the_connection():
+    with vexscope.connect("GPIB0::7::INSTR") as scope:
+        assert len(scope.AnalogChannels) == scope.AnalogChannels.Count == 4
+        assert scope.Utilities.InstrumentModel
+        with pytest.raises(TypeError, match="has no len"):
+            len(scope.Utilities)
+        assert scope.Utilities  # true without a Count
+    # Closed on the way out: a call that needs the instrument now fails.
+    with pytest.raises(vexscope.AutomationError):
+        scope.Digitize()
+
+
+def test_an_interpreter_without_numpy_is_told_which_one_it_is():
+    import subprocess
+    run = subprocess.run(
+        [sys.executable, "-c", "import sys; sys.modules['numpy'] = None; import vexscope"],
+        capture_output=True, text=True)
+    assert run.returncode != 0
+    assert "vexscope needs numpy" in run.stderr
+    assert sys.executable in run.stderr
