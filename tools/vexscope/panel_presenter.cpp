@@ -371,11 +371,28 @@ void PanelPresenter::SaveCsv() {
     request.file_name = "waveforms.csv";
     request.default_extension = "csv";
     request.flags = ui::ofn::kOverwritePrompt | ui::ofn::kHideReadOnly | ui::ofn::kPathMustExist;
-    std::optional<std::string> path;
-    CheckPanelCall(toolkit_.ShowFileDialog(form_->Handle(), request, &path));
+    const std::optional<std::string> path = ChooseSavePath(request);
     if (!path) return;
     WriteWaveformCsvFile(*path, data_, false);
   });
+}
+
+std::optional<std::string> PanelPresenter::ChooseSavePath(const ui::FileDialogRequest& request) {
+  std::optional<std::string> path;
+  int chosen = request.filter_index;
+  CheckPanelCall(toolkit_.ShowFileDialog(form_->Handle(), request, &path, &chosen));
+  if (!path) return std::nullopt;
+  const auto filters = ui::ParseFileFilter(request.filter);
+  if (chosen < 1 || chosen > static_cast<int>(filters.size())) return path;
+  const ui::FileFilter& filter = filters[static_cast<std::size_t>(chosen - 1)];
+  // The file's type is the one chosen: a suffix of another type is refused
+  // rather than written as something the name does not say.
+  auto resolved = ui::PathForFilter(*path, filter);
+  if (!resolved)
+    throw PanelFailure(com::E_INVALIDARG, "The file name " + *path + " does not end in ." +
+                                              ui::FilterExtension(filter) + ", the type chosen (" +
+                                              filter.description + ").");
+  return resolved;
 }
 
 void PanelPresenter::SaveScreen() {
@@ -390,8 +407,7 @@ void PanelPresenter::SaveScreen() {
     request.file_name = "screen.png";
     request.default_extension = "png";
     request.flags = ui::ofn::kOverwritePrompt | ui::ofn::kHideReadOnly | ui::ofn::kPathMustExist;
-    std::optional<std::string> path;
-    CheckPanelCall(toolkit_.ShowFileDialog(form_->Handle(), request, &path));
+    const std::optional<std::string> path = ChooseSavePath(request);
     if (!path) return;
     Progress("Reading the screen", 0, 1);
     // The server writes every format but PNG, by the file name's suffix.

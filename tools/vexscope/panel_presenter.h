@@ -25,6 +25,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -72,6 +73,9 @@ class PanelPresenter {
   const WaveformSet& Data() const { return data_; }
 
  private:
+  // A save dialog's path with the suffix of the type chosen in it; nothing
+  // when cancelled. Throws PanelFailure for a suffix of another type.
+  std::optional<std::string> ChooseSavePath(const ui::FileDialogRequest& request);
   void Build();
   // Runs an action under the busy flag with its progress; a failure shows
   // the error box titled `title` (empty: the failure's source, else the

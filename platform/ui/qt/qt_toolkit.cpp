@@ -222,14 +222,21 @@ int QtToolkit::ShowMessageBox(WindowHandle owner, const MessageBoxRequest& reque
 }
 
 com::HRESULT QtToolkit::ShowFileDialog(WindowHandle owner, const FileDialogRequest& request,
-                                       std::optional<std::string>* path) {
+                                       std::optional<std::string>* path, int* filter_index) {
   if (!path) return com::E_POINTER;
   path->reset();
   QFileDialog dialog(WidgetFromHandle(owner), Q(request.title), Q(request.initial_folder));
   dialog.setOption(QFileDialog::DontUseNativeDialog);
   QStringList filters;
-  for (const auto& filter : ParseFileFilter(request.filter))
-    filters << Q(ToolkitFilterLine(filter));
+  const auto parsed = ParseFileFilter(request.filter);
+  for (const auto& filter : parsed) filters << Q(ToolkitFilterLine(filter));
+  // A name typed without a suffix takes the chosen filter's extension.
+  const auto suffix_of = [&](const QString& line) {
+    const auto at = filters.indexOf(line);
+    const std::string extension =
+        at >= 0 ? FilterExtension(parsed[static_cast<std::size_t>(at)]) : std::string();
+    return Q(extension.empty() ? request.default_extension : extension);
+  };
   if (!filters.isEmpty()) {
     dialog.setNameFilters(filters);
     dialog.selectNameFilter(
@@ -245,10 +252,18 @@ com::HRESULT QtToolkit::ShowFileDialog(WindowHandle owner, const FileDialogReque
     dialog.setFileMode((request.flags & ofn::kFileMustExist) ? QFileDialog::ExistingFile
                                                              : QFileDialog::AnyFile);
   }
-  if (!request.default_extension.empty()) dialog.setDefaultSuffix(Q(request.default_extension));
+  if (request.kind == FileDialogKind::kSave) {
+    dialog.setDefaultSuffix(suffix_of(dialog.selectedNameFilter()));
+    QObject::connect(&dialog, &QFileDialog::filterSelected,
+                     [&](const QString& line) { dialog.setDefaultSuffix(suffix_of(line)); });
+  } else if (!request.default_extension.empty()) {
+    dialog.setDefaultSuffix(Q(request.default_extension));
+  }
   if (!request.file_name.empty()) dialog.selectFile(Q(request.file_name));
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return com::S_OK;
   *path = dialog.selectedFiles().front().toStdString();
+  if (filter_index)
+    *filter_index = static_cast<int>(filters.indexOf(dialog.selectedNameFilter())) + 1;
   return com::S_OK;
 }
 

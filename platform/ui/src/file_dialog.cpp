@@ -1,5 +1,8 @@
 #include "vex/ui/file_dialog.h"
 
+#include <algorithm>
+#include <cctype>
+
 namespace vex::ui {
 
 std::vector<FileFilter> ParseFileFilter(std::string_view text) {
@@ -30,12 +33,70 @@ std::vector<FileFilter> ParseFileFilter(std::string_view text) {
 }
 
 std::string ToolkitFilterLine(const FileFilter& filter) {
-  std::string line = filter.description + " (";
+  std::string patterns;
   for (std::size_t i = 0; i < filter.patterns.size(); ++i) {
-    if (i) line += ' ';
-    line += filter.patterns[i];
+    if (i) patterns += ' ';
+    patterns += filter.patterns[i];
   }
-  return line + ")";
+  // A description that ends in its own list of the patterns ("All Scope
+  // Files (*.scp; *.stp)") gets the toolkit's list in its place, so that the
+  // patterns show once.
+  std::string description = filter.description;
+  if (!description.empty() && description.back() == ')') {
+    const auto open = description.rfind('(');
+    if (open != std::string::npos) {
+      const auto listed = ParseFileFilter(
+          std::string("x\0", 2) + description.substr(open + 1, description.size() - open - 2));
+      if (!listed.empty() && listed.front().patterns == filter.patterns) {
+        description.erase(open);
+        while (!description.empty() && description.back() == ' ') description.pop_back();
+      }
+    }
+  }
+  return description + " (" + patterns + ")";
+}
+
+std::string FilterExtension(const FileFilter& filter) {
+  for (const std::string& pattern : filter.patterns) {
+    if (pattern.size() > 2 && pattern.compare(0, 2, "*.") == 0 &&
+        pattern.find_first_of("*?[", 2) == std::string::npos)
+      return pattern.substr(2);
+  }
+  return {};
+}
+
+namespace {
+
+bool Lower(char a, char b) {
+  return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+}
+
+// Whether the file name's suffix is the one a "*.ext" pattern names; a
+// pattern that matches every name ("*", "*.*") takes any.
+bool SuffixMatches(std::string_view suffix, std::string_view pattern) {
+  if (pattern == "*" || pattern == "*.*") return true;
+  if (pattern.size() < 2 || pattern.compare(0, 2, "*.") != 0) return false;
+  const std::string_view wanted = pattern.substr(2);
+  return suffix.size() == wanted.size() &&
+         std::equal(suffix.begin(), suffix.end(), wanted.begin(), Lower);
+}
+
+}  // namespace
+
+std::optional<std::string> PathForFilter(std::string path, const FileFilter& filter) {
+  const auto slash = path.rfind('/');
+  const std::string_view name =
+      std::string_view(path).substr(slash == std::string::npos ? 0 : slash + 1);
+  const auto dot = name.rfind('.');
+  if (dot == std::string_view::npos || dot == 0) {
+    const std::string extension = FilterExtension(filter);
+    if (!extension.empty()) path += "." + extension;
+    return path;
+  }
+  const std::string_view suffix = name.substr(dot + 1);
+  for (const std::string& pattern : filter.patterns)
+    if (SuffixMatches(suffix, pattern)) return path;
+  return std::nullopt;
 }
 
 }  // namespace vex::ui

@@ -178,7 +178,7 @@ int HeadlessToolkit::ShowMessageBox(WindowHandle owner, const MessageBoxRequest&
 }
 
 com::HRESULT HeadlessToolkit::ShowFileDialog(WindowHandle owner, const FileDialogRequest& request,
-                                             std::optional<std::string>* path) {
+                                             std::optional<std::string>* path, int* filter_index) {
   if (!path) return com::E_POINTER;
   path->reset();
   file_dialogs_.push_back({owner, request});
@@ -187,13 +187,22 @@ com::HRESULT HeadlessToolkit::ShowFileDialog(WindowHandle owner, const FileDialo
   if (file_choices_.empty()) return com::S_OK;
   auto choice = std::move(file_choices_.front());
   file_choices_.pop_front();
+  const int queued_filter = chosen_filters_.front();
+  chosen_filters_.pop_front();
   if (auto* status = std::get_if<com::HRESULT>(&choice)) return *status;
   *path = std::get<std::optional<std::string>>(std::move(choice));
-  // A typed name without an extension takes the default one, as the real
-  // dialogs do.
-  if (*path && !request.default_extension.empty() &&
-      std::filesystem::path(**path).extension().empty())
-    **path += "." + request.default_extension;
+  const auto filters = ParseFileFilter(request.filter);
+  const int chosen = queued_filter > 0 ? queued_filter : request.filter_index;
+  if (filter_index) *filter_index = chosen;
+  // A typed name without an extension takes the chosen filter's, else the
+  // default one, as the real dialogs do.
+  std::string extension = request.default_extension;
+  if (chosen >= 1 && chosen <= static_cast<int>(filters.size())) {
+    const std::string from_filter = FilterExtension(filters[static_cast<std::size_t>(chosen - 1)]);
+    if (!from_filter.empty()) extension = from_filter;
+  }
+  if (*path && !extension.empty() && std::filesystem::path(**path).extension().empty())
+    **path += "." + extension;
   return com::S_OK;
 }
 

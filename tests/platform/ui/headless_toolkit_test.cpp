@@ -50,6 +50,21 @@ TEST(FileFilter, SplitsTheNulSeparatedPairsAndPatterns) {
   EXPECT_EQ(filters[0], (FileFilter{"Setup Files (*.set)", {"*.set"}}));
   EXPECT_EQ(filters[1], (FileFilter{"Images", {"*.png", "*.bmp"}}));
   EXPECT_EQ(ToolkitFilterLine(filters[1]), "Images (*.png *.bmp)");
+  // A description listing its own patterns shows them once.
+  EXPECT_EQ(ToolkitFilterLine(FileFilter{"All Scope Files (*.scp; *.stp)", {"*.scp", "*.stp"}}),
+            "All Scope Files (*.scp *.stp)");
+  EXPECT_EQ(ToolkitFilterLine(FileFilter{"Setup Files (*.set)", {"*.set"}}), "Setup Files (*.set)");
+  EXPECT_EQ(ToolkitFilterLine(FileFilter{"Old (*.stp)", {"*.set"}}), "Old (*.stp) (*.set)");
+
+  // A save dialog's answer under the filter chosen.
+  const FileFilter bmp{"BMP (*.bmp)", {"*.bmp"}};
+  EXPECT_EQ(PathForFilter("/tmp/scr5", bmp), "/tmp/scr5.bmp");
+  EXPECT_EQ(PathForFilter("/tmp/a.b/scr5", bmp), "/tmp/a.b/scr5.bmp");
+  EXPECT_EQ(PathForFilter("/tmp/scr5.BMP", bmp), "/tmp/scr5.BMP");
+  EXPECT_EQ(PathForFilter("/tmp/scr5.xyz", bmp), std::nullopt);
+  EXPECT_EQ(PathForFilter("/tmp/scr5.xyz", FileFilter{"All Files (*.*)", {"*.*"}}),
+            "/tmp/scr5.xyz");
+  EXPECT_EQ(PathForFilter("/tmp/t.tiff", FileFilter{"TIFF", {"*.tif", "*.tiff"}}), "/tmp/t.tiff");
   EXPECT_TRUE(ParseFileFilter("").empty());
   EXPECT_TRUE(ParseFileFilter("Dangling description"s).empty());
   // Without the closing NULs the last pair still counts.

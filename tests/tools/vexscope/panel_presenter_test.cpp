@@ -143,18 +143,37 @@ TEST_F(PanelTest, DigitizePlotsEveryEnabledChannelAsTheControlReadsThemAndMeasur
   WriteWaveformCsv(expected, all, false);
   EXPECT_EQ(FileText(csv), expected.str());
 
-  for (const char* name : {"screen.png", "screen.bmp", "screen.jpg"}) {
-    const std::string path = TempPath(name);
+  // The type is the filter chosen; a name typed without a suffix takes it.
+  const std::pair<const char*, int> screens[] = {
+      {"screen.png", 1}, {"screen.bmp", 2}, {"screen.jpg", 5}, {"scr5", 2}};
+  for (const auto& [name, filter] : screens) {
+    const std::string typed = TempPath(name);
+    const std::string path = std::filesystem::path(typed).has_extension() ? typed : typed + ".bmp";
     std::filesystem::remove(path);
-    toolkit_.QueueFileChoice(path);
+    toolkit_.QueueFileChoice(typed, filter);
     ButtonNamed(panel, "cmdScreen")->UserClick();
     const std::string bytes = FileText(path);
     ASSERT_GT(bytes.size(), 100u) << name;
-    const std::string suffix = std::filesystem::path(name).extension().string();
+    const std::string suffix = std::filesystem::path(path).extension().string();
     const std::string magic = suffix == ".png" ? "\x89PNG" : suffix == ".bmp" ? "BM" : "\xFF\xD8";
     EXPECT_EQ(bytes.substr(0, magic.size()), magic) << name;
   }
   EXPECT_TRUE(toolkit_.MessageBoxes().empty());
+
+  // A suffix the chosen type does not take is refused, naming both; nothing
+  // is written.
+  for (const auto& [name, filter] : {std::pair<const char*, int>{"odd.xyz", 1}, {"odd.png", 2}}) {
+    const std::string path = TempPath(name);
+    std::filesystem::remove(path);
+    const std::size_t boxes = toolkit_.MessageBoxes().size();
+    toolkit_.QueueFileChoice(path, filter);
+    ButtonNamed(panel, "cmdScreen")->UserClick();
+    ASSERT_EQ(toolkit_.MessageBoxes().size(), boxes + 1) << name;
+    const std::string text = toolkit_.MessageBoxes().back().request.text;
+    EXPECT_NE(text.find(path), std::string::npos) << text;
+    EXPECT_NE(text.find(filter == 1 ? ".png" : ".bmp"), std::string::npos) << text;
+    EXPECT_FALSE(std::filesystem::exists(path)) << name;
+  }
 }
 
 TEST_F(PanelTest, WheelZoomsTheViewAndADoubleClickShowsAllDataAgain) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,10 +32,21 @@ struct FileFilter {
 // trailing description without patterns is dropped; empty text gives none.
 std::vector<FileFilter> ParseFileFilter(std::string_view text);
 
-// "Description (pat1 pat2)" lines as Qt and other toolkits take them. The
-// patterns are repeated in the parentheses even when the description already
-// shows them, since toolkits read the patterns from there.
+// "Description (pat1 pat2)" lines as Qt and other toolkits take them, which
+// read the patterns from the parentheses. A description that ends in its own
+// list of the same patterns has it replaced, so they show once.
 std::string ToolkitFilterLine(const FileFilter& filter);
+
+// The extension of the filter's first "*.ext" pattern ("bmp"), or empty for
+// filters that take every name.
+std::string FilterExtension(const FileFilter& filter);
+
+// The file a save dialog's answer names under the filter chosen there: a
+// name without a suffix takes the filter's extension; a name whose suffix
+// none of the filter's patterns take contradicts the choice and gives
+// nothing (a filter of "*" or "*.*" takes any suffix). Suffixes compare
+// without regard to letter case.
+std::optional<std::string> PathForFilter(std::string path, const FileFilter& filter);
 
 enum class FileDialogKind { kOpen, kSave };
 

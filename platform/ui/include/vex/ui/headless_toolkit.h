@@ -42,7 +42,8 @@ class HeadlessToolkit : public Toolkit {
   std::unique_ptr<Timer> CreateTimer() override;
   int ShowMessageBox(WindowHandle owner, const MessageBoxRequest& request) override;
   com::HRESULT ShowFileDialog(WindowHandle owner, const FileDialogRequest& request,
-                              std::optional<std::string>* path) override;
+                              std::optional<std::string>* path,
+                              int* filter_index = nullptr) override;
   void SetBusyCursor(bool busy) override;
   void SetClipboardText(const std::string& text) override;
   std::string ClipboardText() override { return clipboard_; }
@@ -62,10 +63,16 @@ class HeadlessToolkit : public Toolkit {
   void OnProcessPendingEvents(std::function<void()> hook) { on_pending_events_ = std::move(hook); }
   int PendingEventRuns() const { return pending_event_runs_; }
   void QueueAnswer(int answer) { answers_.push_back(answer); }
-  void QueueFileChoice(std::optional<std::string> path) {
+  // The path the user picks, under the request's filter or the 1-based
+  // `filter_index` given.
+  void QueueFileChoice(std::optional<std::string> path, int filter_index = 0) {
     file_choices_.push_back(std::move(path));
+    chosen_filters_.push_back(filter_index);
   }
-  void QueueFileDialogFailure(com::HRESULT status) { file_choices_.push_back(status); }
+  void QueueFileDialogFailure(com::HRESULT status) {
+    file_choices_.push_back(status);
+    chosen_filters_.push_back(0);
+  }
   // Runs while the next modal form is shown; it may press buttons and keys,
   // and Close the form.
   void QueueModal(std::function<void(Form&)> script) {
@@ -114,6 +121,7 @@ class HeadlessToolkit : public Toolkit {
   std::vector<HeadlessTimer*> timers_;
   std::deque<int> answers_;
   std::deque<std::variant<std::optional<std::string>, com::HRESULT>> file_choices_;
+  std::deque<int> chosen_filters_;
   std::deque<std::function<void(Form&)>> modal_scripts_;
   std::deque<std::function<void(PropertyFrame&)>> frame_scripts_;
   std::vector<ShownMessageBox> message_boxes_;

@@ -41,9 +41,14 @@ class Toolkit {
 
   // An open or save dialog. S_OK with the chosen path, or S_OK with none
   // when the user cancelled; a failure when the dialog could not be shown.
+  // `filter_index`, when given, receives the filter (1-based) the user had
+  // chosen. In a save dialog a name typed without a suffix takes the chosen
+  // filter's extension (the request's default extension when that filter
+  // takes every name).
   [[nodiscard]] virtual com::HRESULT ShowFileDialog(WindowHandle owner,
                                                     const FileDialogRequest& request,
-                                                    std::optional<std::string>* path) = 0;
+                                                    std::optional<std::string>* path,
+                                                    int* filter_index = nullptr) = 0;
 
   // The hourglass while long work runs; calls nest (on, on, off keeps it).
   virtual void SetBusyCursor(bool busy) = 0;

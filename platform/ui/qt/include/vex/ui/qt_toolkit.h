@@ -16,7 +16,8 @@ class QtToolkit : public Toolkit {
   std::unique_ptr<Timer> CreateTimer() override;
   int ShowMessageBox(WindowHandle owner, const MessageBoxRequest& request) override;
   com::HRESULT ShowFileDialog(WindowHandle owner, const FileDialogRequest& request,
-                              std::optional<std::string>* path) override;
+                              std::optional<std::string>* path,
+                              int* filter_index = nullptr) override;
   void SetBusyCursor(bool busy) override;
   void SetClipboardText(const std::string& text) override;
   std::string ClipboardText() override;
