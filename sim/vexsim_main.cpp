@@ -1,14 +1,17 @@
 // vexsim: the simulated oscilloscope as a program, serving raw SCPI over TCP,
-// over a pty that stands in for its serial port, and over VXI-11.
+// over a pty that stands in for its serial port, over VXI-11 and over HiSLIP.
 //
 //   vexsim [--model M] [--serial S] [--firmware F] [--tcp HOST:PORT] [--pty]
 //          [--vxi11] [--gateway-address A] [--fault NAME] [--fault-delay MS]
-//          [--error-format LONG|SHORT]
+//          [--error-format LONG|SHORT] [--hislip [HOST:PORT]] [--hislip-overlapped]
+//          [--hislip-max-message N] [--hislip-subaddress NAME]...
 //
 // Prints one line per endpoint once it is ready, then "ready":
 //   tcp 127.0.0.1:5025
 //   pty /dev/pts/7
 //   vxi11 127.0.0.1:40517
+//   hislip 127.0.0.1:40611
+//   hislip [::1]:40611
 //   ready
 // Runs until SIGTERM or SIGINT.
 #include <csignal>
@@ -19,6 +22,7 @@
 #include <string>
 
 #include "engine/Instrument.h"
+#include "hislip/HislipServer.h"
 #include "server/PtyPort.h"
 #include "server/ServerLoop.h"
 #include "server/TcpListener.h"
@@ -40,9 +44,13 @@ void Usage() {
       "              [--vxi11] [--gateway-address A]\n"
       "              [--fault NONE|NOANswer|SLOW|DROP|TRUNcate|CORRupt|GARBage|DEVerror]\n"
       "              [--fault-delay MS] [--error-format LONG|SHORT]\n"
-      "Without --tcp, --pty or --vxi11, serves TCP on 127.0.0.1 with a free port.\n"
+      "              [--hislip [HOST:PORT]] [--hislip-overlapped] [--hislip-max-message N]\n"
+      "              [--hislip-subaddress NAME]...\n"
+      "Without --tcp, --pty, --vxi11 or --hislip, serves TCP on 127.0.0.1 with a free port.\n"
       "--vxi11 serves the VXI-11 core channel on 127.0.0.1 with a free port; its\n"
-      "devices are inst0 (instN) and gpib0,A for the gateway address A (default 7).\n",
+      "devices are inst0 (instN) and gpib0,A for the gateway address A (default 7).\n"
+      "--hislip alone serves HiSLIP on 127.0.0.1 and ::1 with a free port; its\n"
+      "sub-addresses are hislip0 and each --hislip-subaddress.\n",
       stderr);
 }
 
@@ -52,6 +60,9 @@ struct Args {
   bool pty = false;
   bool vxi11 = false;
   int gateway_address = 7;
+  bool hislip = false;
+  std::optional<std::string> hislip_address;  // HOST:PORT, [V6]:PORT
+  vex::sim::HislipOptions hislip_options;
 };
 
 bool Parse(int argc, char** argv, Args& args) {
@@ -69,6 +80,15 @@ bool Parse(int argc, char** argv, Args& args) {
       std::fputs("vexsim: built without VXI-11 support\n", stderr);
       return false;
 #endif
+    }
+    if (flag == "--hislip") {
+      args.hislip = true;
+      if (i + 1 < argc && argv[i + 1][0] != '-') args.hislip_address = argv[++i];
+      continue;
+    }
+    if (flag == "--hislip-overlapped") {
+      args.hislip_options.prefer_overlapped = true;
+      continue;
     }
     if (flag == "--help" || flag == "-h" || i + 1 >= argc) return false;
     const std::string value = argv[++i];
@@ -94,6 +114,17 @@ bool Parse(int argc, char** argv, Args& args) {
       const long a = std::strtol(value.c_str(), &end, 10);
       if (*end != '\0' || value.empty() || a < 0 || a > 30) return false;
       args.gateway_address = static_cast<int>(a);
+    } else if (flag == "--hislip-max-message") {
+      char* end = nullptr;
+      const unsigned long long n = std::strtoull(value.c_str(), &end, 10);
+      if (*end != '\0' || value.empty() || value[0] == '-' || n == 0 ||
+          n > vex::sim::HislipServer::kHardPayloadLimit) {
+        return false;
+      }
+      args.hislip_options.max_message = n;
+    } else if (flag == "--hislip-subaddress") {
+      if (value.empty()) return false;
+      args.hislip_options.subaddresses.push_back(value);
     } else if (flag == "--error-format") {
       if (value == "SHORT" || value == "short") {
         args.options.short_errors = true;
@@ -104,7 +135,7 @@ bool Parse(int argc, char** argv, Args& args) {
       return false;
     }
   }
-  if (!args.tcp && !args.pty && !args.vxi11) args.tcp = "127.0.0.1:0";
+  if (!args.tcp && !args.pty && !args.vxi11 && !args.hislip) args.tcp = "127.0.0.1:0";
   return true;
 }
 
@@ -169,6 +200,35 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
   }
 #endif
+  vex::sim::HislipServer hislip(instrument, args.hislip_options);
+  if (args.hislip) {
+    if (args.hislip_address) {
+      const std::string& a = *args.hislip_address;
+      const auto colon = a.rfind(':');
+      const auto bracket = a.rfind(']');
+      const bool has_port = colon != std::string::npos &&
+                            (bracket == std::string::npos ? a.find(':') == colon : colon > bracket);
+      const std::string host = has_port ? a.substr(0, colon) : a;
+      const long port = has_port ? std::strtol(a.c_str() + colon + 1, nullptr, 10) : 0;
+      if (port < 0 || port > 65535 || !hislip.Listen(host, static_cast<uint16_t>(port), error)) {
+        std::fprintf(stderr, "vexsim: hislip %s: %s\n", a.c_str(), error.c_str());
+        return 1;
+      }
+    } else {
+      if (!hislip.Listen("127.0.0.1", 0, error)) {
+        std::fprintf(stderr, "vexsim: hislip: %s\n", error.c_str());
+        return 1;
+      }
+      // The same port on ::1 when it is free there, else any; a host
+      // without IPv6 loopback is served on 127.0.0.1 alone.
+      if (!hislip.Listen("::1", hislip.endpoints().front().port, error))
+        hislip.Listen("::1", 0, error);
+    }
+    loop.Serve(&hislip);
+    for (const auto& endpoint : hislip.endpoints())
+      std::printf("hislip %s\n", endpoint.text.c_str());
+    std::fflush(stdout);
+  }
   std::printf("ready\n");
   std::fflush(stdout);
 

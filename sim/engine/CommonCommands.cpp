@@ -65,6 +65,12 @@ void QueryStatusByte(CommandContext& c) {
   ReplyRegister(c, c.instrument.StatusByte(c.session));
 }
 
+// A trigger event from the host (*TRG, the HiSLIP Trigger message): the
+// acquisition it starts counts as completed.
+void TriggerEvent(CommandContext& c) {
+  ++c.instrument.acquisitions;
+}
+
 void SelfTest(CommandContext& c) {
   ReplyRegister(c, 0);
 }
@@ -117,6 +123,7 @@ constexpr CommandRow kRows[] = {
     row::Query("*TST", SelfTest),
     row::Action("*OPC", SetOperationComplete, QueryOperationComplete),
     row::Action("*WAI", Wait),
+    row::Action("*TRG", TriggerEvent),
     row::Action("*SAV", SaveState),
     row::Action("*RCL", RecallState),
     row::Query(":SYSTem:ERRor[:NEXT]", NextError),

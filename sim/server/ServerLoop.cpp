@@ -40,16 +40,23 @@ void ServerLoop::Run(const volatile std::sig_atomic_t& stop) {
     if (pty_connection_) add(pty_connection_.get());
     for (auto& c : connections_) add(c.get());
     const std::size_t served = fds.size();
-    if (client_ != nullptr) client_->AppendPollFds(fds);
+    std::vector<std::size_t> starts;
+    for (PollClient* client : clients_) {
+      starts.push_back(fds.size());
+      client->AppendPollFds(fds);
+      if (const int due = client->MillisUntilDue(now); due >= 0) timeout = std::min(timeout, due);
+    }
+    starts.push_back(fds.size());
 
     const int ready = poll(fds.data(), fds.size(), timeout);
     if (ready < 0 && errno != EINTR) break;
     const auto after = StreamConnection::Clock::now();
-    if (client_ != nullptr) {
-      if (ready <= 0) {
-        for (std::size_t i = served; i < fds.size(); ++i) fds[i].revents = 0;
-      }
-      client_->OnPolled(std::span<const pollfd>(fds).subspan(served));
+    if (ready <= 0) {
+      for (std::size_t i = served; i < fds.size(); ++i) fds[i].revents = 0;
+    }
+    for (std::size_t k = 0; k < clients_.size(); ++k) {
+      clients_[k]->OnPolled(
+          std::span<const pollfd>(fds).subspan(starts[k], starts[k + 1] - starts[k]));
     }
     for (std::size_t i = 0; i < served; ++i) {
       StreamConnection* c = owners[i];

@@ -3,6 +3,7 @@
 
 #include <poll.h>
 
+#include <chrono>
 #include <csignal>
 #include <memory>
 #include <span>
@@ -27,8 +28,12 @@ class ServerLoop {
    public:
     virtual ~PollClient() = default;
     virtual void AppendPollFds(std::vector<pollfd>& fds) = 0;
-    // `fds` are the entries it appended, with their revents.
+    // `fds` are the entries it appended, with their revents. Called after
+    // every poll, also when none of them is ready, so timers can run here.
     virtual void OnPolled(std::span<const pollfd> fds) = 0;
+    // Milliseconds until something of its own is due (a held reply, a
+    // timeout), -1 when nothing is; the loop polls no longer than that.
+    virtual int MillisUntilDue(std::chrono::steady_clock::time_point) const { return -1; }
   };
 
   explicit ServerLoop(Instrument& instrument) : instrument_(instrument) {}
@@ -36,8 +41,8 @@ class ServerLoop {
   // Either may be absent; both are owned by the caller and outlive the loop.
   void ServeTcp(TcpListener* listener) { listener_ = listener; }
   void ServePty(PtyPort* pty);
-  // Owned by the caller; outlives the loop.
-  void Serve(PollClient* client) { client_ = client; }
+  // Any number; owned by the caller, each outlives the loop.
+  void Serve(PollClient* client) { clients_.push_back(client); }
 
   // Runs until `stop` becomes non-zero (set from a signal handler; the loop
   // looks at it at least every 100 ms).
@@ -48,7 +53,7 @@ class ServerLoop {
  private:
   Instrument& instrument_;
   TcpListener* listener_ = nullptr;
-  PollClient* client_ = nullptr;
+  std::vector<PollClient*> clients_;
   std::unique_ptr<StreamConnection> pty_connection_;
   std::vector<std::unique_ptr<StreamConnection>> connections_;
 };
