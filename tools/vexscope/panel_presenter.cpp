@@ -122,6 +122,13 @@ void PanelPresenter::Build() {
   cancel_button_->OnClick([this] { CancelOperation(); });
   buttons.push_back(cancel_button_);
 
+  // The window resizes from the size everything was laid out for: the plot
+  // and the table take the room, what is below them moves down with the
+  // bottom edge.
+  f.SetMinimumSize(ui::Size{kWidth, kHeight});
+  for (const auto& widget : f.Widgets()) layout_.push_back({widget.get(), widget->Geometry()});
+  f.OnResize([this](ui::Size size) { Layout(size); });
+
   for (ui::Button* b : setups_->Buttons()) buttons.push_back(b);
   std::vector<std::string> captions;
   for (ui::Button* b : buttons) captions.push_back(b->Caption());
@@ -375,6 +382,31 @@ void PanelPresenter::SaveCsv() {
     if (!path) return;
     WriteWaveformCsvFile(*path, data_, false);
   });
+}
+
+void PanelPresenter::Layout(ui::Size size) {
+  const int dx = size.width - kWidth;
+  const int dy = size.height - kHeight;
+  // The plot takes two thirds of the added width, the table the rest.
+  const int plot_dx = dx * 2 / 3;
+  const int plot_bottom = 492;
+  for (const auto& [widget, base] : layout_) {
+    ui::Rect r = base;
+    if (widget == plot_) {
+      r.width += plot_dx;
+      r.height += dy;
+    } else if (widget == measurements_) {
+      r.left += plot_dx;
+      r.width += dx - plot_dx;
+      r.height += dy;
+    } else if (widget == status_) {
+      r.width += dx;
+    } else if (base.top >= plot_bottom) {
+      r.top += dy;
+      if (widget == progress_ || widget == progress_text_) r.width += dx;
+    }
+    widget->SetGeometry(r);
+  }
 }
 
 std::optional<std::string> PanelPresenter::ChooseSavePath(const ui::FileDialogRequest& request) {

@@ -27,6 +27,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "panel_setups.h"
@@ -73,6 +74,8 @@ class PanelPresenter {
   const WaveformSet& Data() const { return data_; }
 
  private:
+  // Places the widgets for a client size of the window.
+  void Layout(ui::Size size);
   // A save dialog's path with the suffix of the type chosen in it; nothing
   // when cancelled. Throws PanelFailure for a suffix of another type.
   std::optional<std::string> ChooseSavePath(const ui::FileDialogRequest& request);
@@ -106,6 +109,8 @@ class PanelPresenter {
   ui::Label* progress_text_ = nullptr;
   ui::Button* cancel_button_ = nullptr;
   std::vector<ui::Widget*> action_widgets_;
+  // Every widget with the place it has at the window's minimum size.
+  std::vector<std::pair<ui::Widget*, ui::Rect>> layout_;
   WaveformSet data_;
   std::string connection_error_;
   bool busy_ = false;

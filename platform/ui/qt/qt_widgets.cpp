@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QScreen>
 #include <QShortcut>
 #include <QStyle>
@@ -269,6 +270,11 @@ class FormDialog : public QDialog {
     }
     QDialog::keyPressEvent(event);
   }
+  // A resizable form follows the window's size; a fixed one never changes.
+  void resizeEvent(QResizeEvent* event) override {
+    QDialog::resizeEvent(event);
+    form_->UserResize({event->size().width(), event->size().height()});
+  }
   // The window's close box: the cancel button when there is one, and the
   // window closes anyway.
   void reject() override {
@@ -364,7 +370,7 @@ int QtForm::ShowModal(WindowHandle owner) {
   dialog_->winId();  // creates the native window, so it can take a transient parent
   if (owner_widget && owner_widget->window()->windowHandle())
     dialog_->windowHandle()->setTransientParent(owner_widget->window()->windowHandle());
-  dialog_->adjustSize();
+  if (!MinimumSize()) dialog_->adjustSize();
   const QSize screen_size = QApplication::primaryScreen()->size();
   const Size screen{screen_size.width(), screen_size.height()};
   const Size size{dialog_->width(), dialog_->height()};
@@ -409,7 +415,14 @@ std::unique_ptr<Widget> QtForm::MakeWidget(WidgetKind kind, std::string name) {
 void QtForm::SyncForm() {
   if (!dialog_) return;
   dialog_->setWindowTitle(Q(Title()));
-  dialog_->setFixedSize(ClientSize().width, ClientSize().height);
+  if (const auto& minimum = MinimumSize()) {
+    dialog_->setMinimumSize(minimum->width, minimum->height);
+    dialog_->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    if (dialog_->width() != ClientSize().width || dialog_->height() != ClientSize().height)
+      dialog_->resize(ClientSize().width, ClientSize().height);
+  } else {
+    dialog_->setFixedSize(ClientSize().width, ClientSize().height);
+  }
   if (!FontName().empty()) {
     QFont font(Q(FontName()));
     if (FontPoints() > 0) font.setPointSizeF(FontPoints());

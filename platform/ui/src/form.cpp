@@ -1,5 +1,6 @@
 #include "vex/ui/form.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -73,6 +74,20 @@ void Form::SetTitle(std::string title) {
 void Form::SetSize(Size size) {
   size_ = size;
   SyncForm();
+}
+
+void Form::SetMinimumSize(std::optional<Size> size) {
+  minimum_size_ = size;
+  if (size) size_ = {std::max(size_.width, size->width), std::max(size_.height, size->height)};
+  SyncForm();
+}
+
+void Form::UserResize(Size size) {
+  if (!minimum_size_) return;
+  size = {std::max(size.width, minimum_size_->width), std::max(size.height, minimum_size_->height)};
+  if (size.width == size_.width && size.height == size_.height) return;
+  size_ = size;
+  if (on_resize_) on_resize_(size_);
 }
 
 void Form::SetFont(std::string name, double points) {

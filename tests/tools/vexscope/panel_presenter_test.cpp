@@ -176,6 +176,39 @@ TEST_F(PanelTest, DigitizePlotsEveryEnabledChannelAsTheControlReadsThemAndMeasur
   }
 }
 
+// The window resizes from the size it is laid out for: the plot and the
+// table take the room, the setups and buttons below keep to the bottom.
+TEST_F(PanelTest, TheWindowResizesAndThePlotAndTableTakeTheRoom) {
+  PanelPresenter panel(toolkit_, control_.Get());
+  ui::Form& form = panel.Form();
+  ASSERT_TRUE(form.MinimumSize().has_value());
+  const ui::Size minimum = *form.MinimumSize();
+  const auto geometry = [&](const char* name) {
+    for (const auto& widget : form.Widgets())
+      if (widget->Name() == name) return widget->Geometry();
+    ADD_FAILURE() << name;
+    return ui::Rect{};
+  };
+  const ui::Rect plot = geometry("plotWaveforms");
+  const ui::Rect table = geometry("lstMeasurements");
+  const ui::Rect about = geometry("cmdAbout");
+  form.UserResize({minimum.width + 300, minimum.height + 200});
+  EXPECT_EQ(form.ClientSize().width, minimum.width + 300);
+  EXPECT_EQ(geometry("plotWaveforms").width, plot.width + 200);
+  EXPECT_EQ(geometry("plotWaveforms").height, plot.height + 200);
+  EXPECT_EQ(geometry("lstMeasurements").left, table.left + 200);
+  EXPECT_EQ(geometry("lstMeasurements").left + geometry("lstMeasurements").width,
+            table.left + table.width + 300);
+  EXPECT_EQ(geometry("cmdAbout").top, about.top + 200);
+  EXPECT_EQ(geometry("cmdDigitize").top, geometry("cmdRun").top) << "the top row stays";
+  // Never smaller than what the texts were laid out for.
+  form.UserResize({200, 100});
+  EXPECT_EQ(form.ClientSize().width, minimum.width);
+  EXPECT_EQ(form.ClientSize().height, minimum.height);
+  EXPECT_EQ(geometry("plotWaveforms").width, plot.width);
+  EXPECT_EQ(geometry("cmdAbout").top, about.top);
+}
+
 TEST_F(PanelTest, WheelZoomsTheViewAndADoubleClickShowsAllDataAgain) {
   PanelPresenter panel(toolkit_, control_.Get());
   ButtonNamed(panel, "cmdDigitize")->UserClick();

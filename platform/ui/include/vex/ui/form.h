@@ -62,6 +62,15 @@ class Form {
   const std::string& Title() const { return title_; }
   void SetSize(Size size);
   Size ClientSize() const { return size_; }
+  // A form with a minimum size can be resized by the user, from that size
+  // up; without one its size is fixed.
+  void SetMinimumSize(std::optional<Size> size);
+  const std::optional<Size>& MinimumSize() const { return minimum_size_; }
+  // Runs after the user resized the form, with its new client size.
+  void OnResize(std::function<void(Size)> handler) { on_resize_ = std::move(handler); }
+  // The user resizes the form, to no less than its minimum size; a form of
+  // fixed size keeps it.
+  void UserResize(Size size);
   // Every control of the form takes this font; a name the system lacks
   // falls back through the toolkit's substitution. An empty name keeps the
   // toolkit's default.
@@ -110,6 +119,8 @@ class Form {
   std::string name_;
   std::string title_;
   Size size_{400, 300};
+  std::optional<Size> minimum_size_;
+  std::function<void(Size)> on_resize_;
   std::string font_name_;
   double font_points_ = 0;
   std::vector<std::unique_ptr<Widget>> widgets_;
