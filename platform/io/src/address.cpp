@@ -250,6 +250,27 @@ class Parser {
            ParseNumber(std::string_view(d).substr(comma + 1), 0, kLastGpibAddress).has_value();
   }
 
+  // "hislipN" or "hislipN,port": a HiSLIP server's sub-address, on the
+  // standard port 4880 unless one is given.
+  Result<Address> Hislip(Address& a, std::string_view field) {
+    a.kind = Address::Kind::kHislip;
+    a.port = kHislipPort;
+    std::string_view name = field;
+    const std::size_t comma = field.find(',');
+    if (comma != std::string_view::npos) {
+      name = Trim(field.substr(0, comma));
+      const std::string_view port = Trim(field.substr(comma + 1));
+      auto p = ParseNumber(port, 1, 65535);
+      if (!p)
+        return Fail("HiSLIP port " + QuotedForMessage(port) + " is not a number from 1 to 65535");
+      a.port = *p;
+    }
+    if (!PrefixNumber(name, "hislip", false, 999999))
+      return Fail("device name " + QuotedForMessage(field) + " is not hislipN or hislipN,port");
+    a.device = Lower(name);
+    return a;
+  }
+
   Result<Address> Tcpip(const std::vector<std::string_view>& f) {
     Address a;
     auto n = PrefixNumber(f[0], "TCPIP", true, 99);
@@ -271,6 +292,9 @@ class Parser {
     const bool ends_in_instr = last == "INSTR";
     if (!ends_in_instr && f.size() == 4) return Fail("a LAN address ends in ::SOCKET or ::INSTR");
     const std::size_t device_fields = f.size() - 2 - (ends_in_instr && f.size() > 2 ? 1 : 0);
+    if (device_fields == 1 &&
+        IEquals(f[2].substr(0, std::min<std::size_t>(6, f[2].size())), "hislip"))
+      return Hislip(a, f[2]);
     a.kind = Address::Kind::kVxi11;
     a.device = device_fields == 1 ? Lower(f[2]) : "inst0";
     if (!ValidDevice(a.device)) {
@@ -342,6 +366,7 @@ std::string Address::bus_type() const {
       return "GPIB";
     case Kind::kTcpSocket:
     case Kind::kVxi11:
+    case Kind::kHislip:
       return "TCPIP";
   }
   return "";
@@ -365,6 +390,7 @@ std::string Address::interface_name() const {
       return "GPIB" + std::to_string(board);
     case Kind::kTcpSocket:
     case Kind::kVxi11:
+    case Kind::kHislip:
       return "TCPIP" + std::to_string(board);
   }
   return "";
@@ -388,11 +414,14 @@ std::string Address::ToString() const {
       out += "::" + std::to_string(gpib_address) + "::INSTR";
       break;
     case Kind::kTcpSocket:
-    case Kind::kVxi11: {
+    case Kind::kVxi11:
+    case Kind::kHislip: {
       bool v6 = host.find(':') != std::string::npos;
       out += "::" + (v6 ? "[" + host + "]" : host);
       if (kind == Kind::kTcpSocket)
         out += "::" + std::to_string(port) + "::SOCKET";
+      else if (kind == Kind::kHislip && port != kHislipPort)
+        out += "::" + device + "," + std::to_string(port) + "::INSTR";
       else
         out += "::" + device + "::INSTR";
       break;

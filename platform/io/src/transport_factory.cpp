@@ -1,5 +1,6 @@
 #include "vex/io/transport_factory.h"
 
+#include "vex/io/hislip_transport.h"
 #include "vex/io/serial_transport.h"
 #include "vex/io/tcp_transport.h"
 #ifdef VEX_IO_HAVE_VXI11
@@ -27,6 +28,11 @@ void TransportFactory::RegisterDefaults(std::optional<PortMap> ports) {
   });
   Register(Address::Kind::kTcpSocket, [](const Address& a) -> Result<std::unique_ptr<Transport>> {
     return std::unique_ptr<Transport>(new TcpTransport(a.host, a.port));
+  });
+  Register(Address::Kind::kHislip, [](const Address& a) -> Result<std::unique_ptr<Transport>> {
+    HislipTransport::Options options;
+    options.port = a.port;
+    return std::unique_ptr<Transport>(new HislipTransport(a.host, a.device, options));
   });
 #ifdef VEX_IO_HAVE_VXI11
   Register(Address::Kind::kVxi11, [](const Address& a) -> Result<std::unique_ptr<Transport>> {

@@ -123,6 +123,18 @@ TEST(AddressTest, LanForms) {
   EXPECT_EQ(Parse("TCPIP1::10.0.0.5::INST3::INSTR").board, 1);
   EXPECT_EQ(Parse("TCPIP0::gw::gpib0,7::INSTR").device, "gpib0,7");
 
+  Address h = Parse("TCPIP0::10.0.0.5::HISLIP0");
+  EXPECT_EQ(h.kind, Address::Kind::kHislip);
+  EXPECT_EQ(h.device, "hislip0");
+  EXPECT_EQ(h.port, 4880);
+  EXPECT_EQ(h.bus_type(), "TCPIP");
+  EXPECT_EQ(Parse("TCPIP0::10.0.0.5::hislip0,4880::INSTR"), h);
+  Address hp = Parse("TCPIP2::[fe80::1]::hislip3,5000::INSTR");
+  EXPECT_EQ(hp.host, "fe80::1");
+  EXPECT_EQ(hp.port, 5000);
+  EXPECT_EQ(hp.device, "hislip3");
+  EXPECT_EQ(hp.board, 2);
+
   Address v6 = Parse("TCPIP0::[::1]::5025::SOCKET");
   EXPECT_EQ(v6.host, "::1");
   EXPECT_EQ(v6.ToString(), "TCPIP0::[::1]::5025::SOCKET");
@@ -170,7 +182,7 @@ TEST(AddressTest, RejectsMalformedWithReason) {
       {"TCPIP0::host:5025::SOCKET", "an IPv6 address goes in brackets"},
       {"TCPIP0::[10.0.0.1]::INSTR", "in brackets is not an IPv6 address"},
       {"TCPIP0::[::1::INSTR", "unterminated IPv6 host"},
-      {"TCPIP0::host::hislip0::INSTR", "device name \"hislip0\""},
+      {"TCPIP0::host::hislip0,x::INSTR", "HiSLIP port \"x\""},
       {"TCPIP0", "expected TCPIPn"},
       {"TCPIP0::host::inst0::INSTR::x", "expected TCPIPn"},
       {"TCPIP0::host::inst0::x", "ends in ::SOCKET or ::INSTR"},

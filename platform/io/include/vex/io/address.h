@@ -17,6 +17,9 @@
 //   TCPIP[n]::host::port::SOCKET       raw TCP socket, port 1..65535
 //   TCPIP[n]::host[::device][::INSTR]  VXI-11; device "instN" or "gpibN,a"
 //                                      (default "inst0")
+//   TCPIP[n]::host::hislipN[,port][::INSTR]
+//                                      IVI-6.1 HiSLIP, sub-address hislipN on
+//                                      TCP port 4880 or the one given
 // As in VISA, "::INSTR" may be left out: "GPIB0::7" is "GPIB0::7::INSTR",
 // "TCPIP0::10.0.0.5" is "TCPIP0::10.0.0.5::inst0::INSTR".
 //
@@ -53,9 +56,10 @@ inline constexpr int kLastComPort = 4;
 inline constexpr int kLastGpibBoard = 15;
 inline constexpr int kLastGpibAddress = 30;
 inline constexpr std::size_t kMaxAddressLength = 512;
+inline constexpr int kHislipPort = 4880;
 
 struct Address {
-  enum class Kind { kSerial, kGpib, kTcpSocket, kVxi11 };
+  enum class Kind { kSerial, kGpib, kTcpSocket, kVxi11, kHislip };
 
   Kind kind = Kind::kSerial;
   // COM port number for kSerial, board number for the others.
@@ -71,8 +75,9 @@ struct Address {
   // kGpib: primary address.
   int gpib_address = 0;
 
-  // kTcpSocket / kVxi11: host as written (brackets removed for IPv6), TCP
-  // port, VXI-11 device name in lower case.
+  // kTcpSocket / kVxi11 / kHislip: host as written (brackets removed for
+  // IPv6), TCP port (kHislip: 4880 unless given), VXI-11 device name or
+  // HiSLIP sub-address ("hislip0") in lower case.
   std::string host;
   int port = 0;
   std::string device;
@@ -85,7 +90,9 @@ struct Address {
   std::string interface_name() const;
   // Canonical text: upper-case bus names, keywords in the fixed order Baud,
   // Handshake, Size, Parity, Stop, only those that were given; "GPIB0::7::INSTR";
-  // "TCPIP0::host::5025::SOCKET"; "TCPIP0::host::inst0::INSTR".
+  // "TCPIP0::host::5025::SOCKET"; "TCPIP0::host::inst0::INSTR";
+  // "TCPIP0::host::hislip0::INSTR", "TCPIP0::host::hislip0,4881::INSTR" (the
+  // port only when it is not 4880).
   std::string ToString() const;
 
   friend bool operator==(const Address&, const Address&) = default;

@@ -25,7 +25,7 @@ class TransportFactory {
   TransportFactory& operator=(const TransportFactory&) = delete;
 
   // Registers this layer's transports: serial through `ports`, TCP sockets,
-  // and VXI-11 when built with liblxi. Without `ports`, a serial transport
+  // HiSLIP, and VXI-11 when built with liblxi. Without `ports`, a serial transport
   // looks its COM name up in the port map as configured at that moment
   // (PortMap::Load), as listing does, and its problems are reported once.
   void RegisterDefaults(std::optional<PortMap> ports = std::nullopt);
