@@ -91,6 +91,9 @@ void PanelPresenter::Build() {
   auto_refresh_seconds_->SetSelectedIndex(1);
   auto_refresh_seconds_->OnSelect([this] { UpdateAutoRefresh(); });
 
+  // What the panel last set the acquisition to.
+  run_state_ = f.AddLabel("lblRunState", "", {x + 222, 40, kWidth - x - 230, 22});
+
   plot_ = f.AddPlot("plotWaveforms", {8, 72, 584, 420});
   plot_->SetAxisLabels("time (s)", "volts (V)");
   measurements_ = f.AddListView("lstMeasurements", {600, 72, kWidth - 608, 420});
@@ -251,15 +254,26 @@ void PanelPresenter::Connect() {
 }
 
 void PanelPresenter::Run() {
-  Act("", false, [this] { PanelMember(control_.Get(), "Run", MemberAction::kCall); });
+  // The server's Run is not offered for the models it supports; the
+  // family's own run command goes through the pass-through instead.
+  Act("", false, [this] {
+    PanelMember(control_.Get(), "Output", MemberAction::kCall, {"\":RUN\""});
+    run_state_->SetCaption("Running");
+  });
 }
 
 void PanelPresenter::Stop() {
-  Act("", false, [this] { PanelMember(control_.Get(), "StopTrigger", MemberAction::kCall); });
+  Act("", false, [this] {
+    PanelMember(control_.Get(), "StopTrigger", MemberAction::kCall);
+    run_state_->SetCaption("Stopped");
+  });
 }
 
 void PanelPresenter::Single() {
-  Act("", false, [this] { PanelMember(control_.Get(), "SingleTrigger", MemberAction::kCall); });
+  Act("", false, [this] {
+    PanelMember(control_.Get(), "SingleTrigger", MemberAction::kCall);
+    run_state_->SetCaption("Single");
+  });
 }
 
 void PanelPresenter::AutoScale() {

@@ -101,6 +101,7 @@ class PanelPresenter {
   std::unique_ptr<ui::Timer> auto_refresh_;
   std::unique_ptr<ui::Timer> start_;
   ui::Label* status_ = nullptr;
+  ui::Label* run_state_ = nullptr;
   ui::Plot* plot_ = nullptr;
   ui::ListView* measurements_ = nullptr;
   ui::CheckBox* auto_refresh_box_ = nullptr;

@@ -176,6 +176,24 @@ TEST_F(PanelTest, DigitizePlotsEveryEnabledChannelAsTheControlReadsThemAndMeasur
   }
 }
 
+// Run restarts acquisition after Stop and Single (the server's Run is not
+// offered for these models, so it goes by the family's command), and the
+// state the panel set is shown.
+TEST_F(PanelTest, RunStopAndSingleWorkAndTheRunStateIsShown) {
+  PanelPresenter panel(toolkit_, control_.Get());
+  const auto* state = panel.Form().Find<ui::Label>("lblRunState");
+  ASSERT_NE(state, nullptr);
+  for (const auto& [button, shown] : {std::pair<const char*, const char*>{"cmdStop", "Stopped"},
+                                      {"cmdRun", "Running"},
+                                      {"cmdSingle", "Single"},
+                                      {"cmdRun", "Running"}}) {
+    ButtonNamed(panel, button)->UserClick();
+    ASSERT_TRUE(toolkit_.MessageBoxes().empty())
+        << button << ": " << toolkit_.MessageBoxes()[0].request.text;
+    EXPECT_EQ(state->Caption(), shown) << button;
+  }
+}
+
 // The window resizes from the size it is laid out for: the plot and the
 // table take the room, the setups and buttons below keep to the bottom.
 TEST_F(PanelTest, TheWindowResizesAndThePlotAndTableTakeTheRoom) {
