@@ -21,6 +21,7 @@
 
 #include "hislip_message.h"
 #include "peers.h"
+#include "vex/io/session.h"
 
 namespace vex::io {
 namespace {
@@ -583,6 +584,68 @@ TEST(HislipTransport, WorksOverIpv6) {
   auto reply = ReadReply(t, DeadlineAfter(2s));
   ASSERT_TRUE(reply.ok()) << reply.status().ToString();
   EXPECT_EQ(*reply, "v6\n");
+}
+
+// The session over HiSLIP: after a query timed out, the next write clears
+// the device first (the whole handshake), so the late reply never answers
+// the next query.
+TEST(HislipTransport, TheSessionClearsALateReplyBeforeTheNextQuery) {
+  Server s;
+  ASSERT_TRUE(s.ok());
+  bool cleared = false;
+  s.Run([&](Server& sv) {
+    if (!sv.Open()) return;
+    std::uint32_t first = 0, second = 0;
+    sv.RecvMessage(&first);
+    cleared = sv.ServeClear(0, [&] { sv.sync.Send(Type::kDataEnd, 0, first, "late\n"); }).ok;
+    sv.RecvMessage(&second);
+    sv.sync.Send(Type::kDataEnd, 0, second, "fresh\n");
+  });
+  Session session(std::make_unique<HislipTransport>("127.0.0.1", "hislip0", At(s)), "hislip",
+                  nullptr);
+  session.set_timeout(200ms);
+  ASSERT_TRUE(session.Open().ok());
+  ASSERT_TRUE(session.Write("A?\n").ok());
+  std::string reply;
+  EXPECT_EQ(session.ReadMessage(reply).code(), Errc::kTimeout);
+  session.set_timeout(2000ms);
+  ASSERT_TRUE(session.Write("B?\n").ok());
+  Status st = session.ReadMessage(reply);
+  ASSERT_TRUE(st.ok()) << st.ToString();
+  EXPECT_EQ(reply, "fresh");  // the session drops the line feed
+  s.Join();
+  EXPECT_TRUE(cleared);
+}
+
+// A FatalError (the instrument restarting) fails the read as a closed link;
+// the session's next write opens a new HiSLIP session.
+TEST(HislipTransport, TheSessionReopensAfterAFatalError) {
+  Server s;
+  ASSERT_TRUE(s.ok());
+  s.Run([&](Server& sv) {
+    if (!sv.Open()) return;
+    sv.RecvMessage();
+    sv.async.Send(Type::kFatalError, 0, 0, "restarting");
+    testing::ReadBytes(sv.sync.fd, 100000);  // until the client closes
+    sv.sync.Close();
+    sv.async.Close();
+    if (!sv.Open()) return;
+    std::uint32_t id = 0;
+    sv.RecvMessage(&id);
+    sv.sync.Send(Type::kDataEnd, 0, id, "back\n");
+  });
+  Session session(std::make_unique<HislipTransport>("127.0.0.1", "hislip0", At(s)), "hislip",
+                  nullptr);
+  ASSERT_TRUE(session.Open().ok());
+  ASSERT_TRUE(session.Write("A?\n").ok());
+  std::string reply;
+  Status st = session.ReadMessage(reply);
+  EXPECT_EQ(st.code(), Errc::kClosed) << st.ToString();
+  EXPECT_NE(st.message().find("restarting"), std::string::npos) << st.message();
+  ASSERT_TRUE(session.Write("B?\n").ok());
+  st = session.ReadMessage(reply);
+  ASSERT_TRUE(st.ok()) << st.ToString();
+  EXPECT_EQ(reply, "back");
 }
 
 // The transport table makes a HiSLIP transport for a hislip address, on the
