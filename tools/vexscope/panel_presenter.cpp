@@ -79,7 +79,7 @@ void PanelPresenter::Build() {
   int x = 8;
   for (const Action& a : top) {
     ui::Button* b = f.AddButton(a.name, a.caption, {x, 36, 100, 28});
-    b->OnClick([this, act = a.act] { (this->*act)(); });
+    b->OnClick([this, act = a.act, caption = a.caption] { RunAction(caption, act); });
     buttons.push_back(b);
     x += 106;
   }
@@ -113,7 +113,7 @@ void PanelPresenter::Build() {
   int y = 520;
   for (const Action& a : bottom) {
     ui::Button* b = f.AddButton(a.name, a.caption, {548, y, 140, 28});
-    b->OnClick([this, act = a.act] { (this->*act)(); });
+    b->OnClick([this, act = a.act, caption = a.caption] { RunAction(caption, act); });
     buttons.push_back(b);
     y += 34;
   }
@@ -186,9 +186,14 @@ void PanelPresenter::Act(const std::string& title, bool cancellable,
   Progress("", 0, 1);
   busy_ = false;
   if (!failure) return;
+  // Titled by what failed: the caller's title, else the failure's source
+  // when it is a name a user reads (not a ProgID), else the control's error
+  // title; and the action the user started.
   std::string box_title = title;
-  if (box_title.empty()) box_title = failure->source();
+  if (box_title.empty() && failure->source().find('.') == std::string::npos)
+    box_title = failure->source();
   if (box_title.empty()) box_title = texts_.Text(kControlErrorTitle);
+  if (!action_.empty()) box_title += " - " + action_;
   toolkit_.ShowMessageBox(form_->Handle(), ErrorBox(box_title, failure->what()));
   // The status line follows the connection: an error that closed it shows.
   Variant connected;
@@ -200,6 +205,18 @@ void PanelPresenter::Act(const std::string& title, bool cancellable,
   }
   com::SetErrorInfo(0, nullptr);
   ShowStatus();
+}
+
+void PanelPresenter::RunAction(const std::string& caption, void (PanelPresenter::*act)()) {
+  // The action's name as its key shows it, without the "…" of a dialog.
+  std::string name = caption;
+  const std::string ellipsis = "\u2026";
+  if (name.size() >= ellipsis.size() &&
+      name.compare(name.size() - ellipsis.size(), ellipsis.size(), ellipsis) == 0)
+    name.resize(name.size() - ellipsis.size());
+  action_ = name;
+  (this->*act)();
+  action_.clear();
 }
 
 void PanelPresenter::Progress(const std::string& text, int value, int maximum) {

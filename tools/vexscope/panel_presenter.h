@@ -74,6 +74,8 @@ class PanelPresenter {
   const WaveformSet& Data() const { return data_; }
 
  private:
+  // Runs a key's action, naming it in the error box of a failure.
+  void RunAction(const std::string& caption, void (PanelPresenter::*act)());
   // Places the widgets for a client size of the window.
   void Layout(ui::Size size);
   // A save dialog's path with the suffix of the type chosen in it; nothing
@@ -114,6 +116,8 @@ class PanelPresenter {
   std::vector<std::pair<ui::Widget*, ui::Rect>> layout_;
   WaveformSet data_;
   std::string connection_error_;
+  // The action a key started, while it runs.
+  std::string action_;
   bool busy_ = false;
   bool cancel_ = false;
 };

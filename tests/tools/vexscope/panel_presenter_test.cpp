@@ -245,7 +245,8 @@ TEST_F(PanelTest, AnInstrumentThatDoesNotAnswerGivesTheControlsErrorBoxAndThePan
   ButtonNamed(panel, "cmdDigitize")->UserClick();
   ASSERT_EQ(toolkit_.MessageBoxes().size(), 1u);
   const auto& box = toolkit_.MessageBoxes()[0];
-  EXPECT_EQ(box.request.title, "Vexan 8100 Scope Control Error");
+  EXPECT_EQ(box.request.title, "Vexan 8100 Scope Control Error - Digitize")
+      << "the control's title and the action that failed";
   EXPECT_EQ(box.request.text.rfind("Connection to instrument did not succeed", 0), 0u)
       << box.request.text;
   EXPECT_EQ(box.request.flags & ui::mb::kIconMask, ui::mb::kCritical);
